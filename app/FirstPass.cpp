@@ -1,0 +1,172 @@
+#include "FirstPass.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+const char* const HelpLines[] = {
+    "\n",
+    "\nmistle.exe Help",
+    "\n",
+    "\nmistle.exe (All modes)",
+    "\n",
+    "\n/?                             - Display help",
+    "\n/am                            - Application mode check",
+    "\n/sm                            - Service mode check",
+    "\n/fs                            - Force mistle service mode",
+    "\n/fa                            - Force mistle application mode",
+    "\n/fo                            - Force open selected card",
+    "\n/sn <serial num.>              - Open board with serial number",
+    "\n/index <index>                 - Open board with index",
+    "\n",
+    "\n/gen_blob_v1_0 <file_name>     - Generate AVR config. image",
+    "\n/gen_gain0 <gain>              - Set gain 0 for AVR config. image",
+    "\n/gen_gain1 <gain>              - Set gain 0 for AVR config. image",
+    "\n",
+    "\nmistle.exe (Service mode)",
+    "\n",
+    "\n/v                                         - Read boot loader version",
+    "\n/r <output_file_name> <offset> [file_size] - Read back from flash memory",
+    "\n/w <input_file_name> <offset>              - Write to flash memory",
+    "\n/c <input_file_name> <offset>              - Compare flash memory to file",
+    "\n",
+    "\nmistle.exe (Application mode)",
+    "\n",
+    "\n/v                             - Read application version",
+    "\n/blow_etc                      - Reset and blow ETC counter",
+    "\n/sd                            - Request self-destruct",
+    "\n/i2c_rd                        - Perform an i2c read",
+    "\n/i2c_wr                        - Perform an i2c write",
+    "\n/i2c_vr                        - Verify an i2c write",
+    "\n/in <file_name>                - Specify input filename for i2c write",
+    "\n/bus                           - Specify bus for i2c",
+    "\n/out <file_name>               - Specify output filename for i2c read",
+    "\n/size                          - Specify size of i2c operation",
+    "\n/ca                            - Specify chip address used in i2c operation",
+    "\n/a                             - Specify address used in i2c operation",
+};
+
+// Reads a gain as "0x%04x": the text must begin with "0x", followed by up to four hex digits.
+bool ScanGain(const char* text, uint32_t& gain)
+{
+    unsigned int value = 0;
+    if (std::sscanf(text, "0x%04x", &value) != 1)
+        return false;
+    gain = value;
+    return true;
+}
+
+bool Is(const char* argument, const char* option)
+{
+    return std::strcmp(argument, option) == 0;
+}
+
+// The options that take the next argument as their value, with the message for a missing value.
+struct ValueOption
+{
+    const char* Name;
+    const char* MissingMessage;
+};
+
+const ValueOption ImageFileOption{"/gen_blob_v1_0",
+                                  "\n/gen_blob_v1_0 must be followed by gain setting.\n"};
+const ValueOption Gain0Option{"/gen_gain0", "\n/gen_gain0 must be followed by gain setting.\n"};
+const ValueOption Gain1Option{"/gen_gain1", "\n/gen_gain1 must be followed by gain setting.\n"};
+const ValueOption SerialOption{"/sn", "\n/sn must be followed by serial number.\n"};
+const ValueOption IndexOption{"/index", "\n/index must be followed by index.\n"};
+
+FirstPassResult Fail(FirstPassResult result, const char* message)
+{
+    std::fputs(message, stdout);
+    result.ExitCode = -1;
+    return result;
+}
+
+} // namespace
+
+void PrintHelp()
+{
+    for (const char* line : HelpLines)
+        std::fputs(line, stdout);
+}
+
+bool ScanDecimal(const char* text, int32_t& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    long long parsed = std::strtoll(text, &end, 10);
+    if (end == text)
+        return false;
+    value = static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long long>(parsed)));
+    return true;
+}
+
+FirstPassResult RunFirstPass(int argc, const char* const* argv)
+{
+    FirstPassResult result;
+    FirstPassOptions& options = result.Options;
+    for (int i = 1; i < argc; ++i)
+    {
+        const char* argument = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (Is(argument, "/?"))
+        {
+            PrintHelp();
+            result.ExitCode = 0;
+            return result;
+        }
+        else if (Is(argument, "/am"))
+            options.ApplicationModeCheck = true;
+        else if (Is(argument, "/sm"))
+            options.ServiceModeCheck = true;
+        else if (Is(argument, "/fs"))
+            options.ForceServiceMode = true;
+        else if (Is(argument, "/fa"))
+            options.ForceApplicationMode = true;
+        else if (Is(argument, "/fo"))
+            options.ForceOpen = true;
+        else if (Is(argument, ImageFileOption.Name))
+        {
+            if (!hasValue)
+                return Fail(result, ImageFileOption.MissingMessage);
+            options.ImageFileName = argv[++i];
+        }
+        else if (Is(argument, Gain0Option.Name))
+        {
+            if (!hasValue || !ScanGain(argv[++i], options.Gain0))
+                return Fail(result, Gain0Option.MissingMessage);
+        }
+        else if (Is(argument, Gain1Option.Name))
+        {
+            if (!hasValue || !ScanGain(argv[++i], options.Gain1))
+                return Fail(result, Gain1Option.MissingMessage);
+        }
+        else if (Is(argument, SerialOption.Name))
+        {
+            if (!hasValue)
+                return Fail(result, SerialOption.MissingMessage);
+            ScanDecimal(argv[++i], options.SerialNumber);
+            options.SerialNumberGiven = true;
+        }
+        else if (Is(argument, IndexOption.Name))
+        {
+            if (!hasValue)
+                return Fail(result, IndexOption.MissingMessage);
+            ScanDecimal(argv[++i], options.CardIndex);
+            options.CardIndexGiven = true;
+        }
+        // Anything else belongs to the mode-specific passes, or is reported there.
+    }
+    if (options.SerialNumberGiven && options.CardIndexGiven)
+        return Fail(result, "\n/index and /sn can not be used together.\n");
+    return result;
+}
+
+} // namespace Corvane::Common

@@ -1,0 +1,46 @@
+# GoogleTest: the distribution's build on Linux; built from the distribution's sources for the
+# Windows cross build.
+if(WIN32)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+    find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# The environment under which a test finds the stand-in board libraries.
+if(WIN32)
+    set(MISTLE_SIM_TEST_ENVIRONMENT "WINEPATH=Z:${MISTLE_SIM_LIBRARY_DIR}" "WINEDEBUG=-all")
+    set(MISTLE_NO_SIM_TEST_ENVIRONMENT "WINEDEBUG=-all")
+else()
+    set(MISTLE_SIM_TEST_ENVIRONMENT "LD_LIBRARY_PATH=${MISTLE_SIM_LIBRARY_DIR}")
+    set(MISTLE_NO_SIM_TEST_ENVIRONMENT "")
+endif()
+
+# mistle_add_gtest(<target> SOURCES ... LIBRARIES ... [WITH_SIM])
+# Natively every test case becomes a CTest test of its own; under wine, where each start costs a
+# wine process, a test program runs as one CTest test.
+function(mistle_add_gtest target)
+    cmake_parse_arguments(ARG "WITH_SIM" "" "SOURCES;LIBRARIES" ${ARGN})
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main
+                                            mistle_warnings)
+    mistle_windows_static_runtime(${target})
+    if(ARG_WITH_SIM)
+        set(environment ${MISTLE_SIM_TEST_ENVIRONMENT})
+        add_dependencies(${target} mistle_sim_libraries)
+    else()
+        set(environment ${MISTLE_NO_SIM_TEST_ENVIRONMENT})
+    endif()
+    if(WIN32)
+        add_test(NAME ${target} COMMAND ${target})
+        set_tests_properties(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300)
+    else()
+        gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 60
+                             DISCOVERY_TIMEOUT 30)
+    endif()
+endfunction()

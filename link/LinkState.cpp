@@ -1,0 +1,35 @@
+#include "LinkState.h"
+
+namespace Corvane::Common
+{
+
+std::atomic<bool> KeepRunning{true};
+std::atomic<bool> ReconfigurePending{false};
+std::atomic<uint8_t> ReplyChar{0};
+uint8_t I2cReadData[8] = {};
+
+CAutoResetEvent ReadReplyEvent;
+CAutoResetEvent WriteReplyEvent;
+CAutoResetEvent ReconfigureReplyEvent;
+
+CLock MailboxLock;
+
+std::unique_ptr<CThread> ReceiverThread;
+
+void Shutdown()
+{
+    // The flags are cleared before the events are set, so that a woken thread sees the run ending.
+    ReconfigurePending = false;
+    KeepRunning = false;
+    ReadReplyEvent.Set();
+    WriteReplyEvent.Set();
+    ReconfigureReplyEvent.Set();
+    if (ReceiverThread)
+    {
+        if (!ReceiverThread->IsFinished())
+            ReceiverThread->Join();
+        ReceiverThread.reset();
+    }
+}
+
+} // namespace Corvane::Common

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/Event.h"
+#include "platform/Lock.h"
+#include "platform/Thread.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace Corvane::Common
+{
+
+// Process-wide state shared by the main thread and the receiver thread. Everything here exists
+// before the entry point runs.
+
+// Set while the run goes on; the receiver thread and the interactive console run while it is set.
+extern std::atomic<bool> KeepRunning;
+// Set while the main thread waits for the answer to the self-reconfigure request.
+extern std::atomic<bool> ReconfigurePending;
+// The first byte the receiver thread took while ReconfigurePending was set.
+extern std::atomic<uint8_t> ReplyChar;
+// The eight data bytes of the last I2C read reply (written before ReadReplyEvent is set).
+extern uint8_t I2cReadData[8];
+
+extern CAutoResetEvent ReadReplyEvent;
+extern CAutoResetEvent WriteReplyEvent;
+extern CAutoResetEvent ReconfigureReplyEvent;
+
+// Taken around every single access to the mailbox register.
+extern CLock MailboxLock;
+
+// The background receiver thread of application mode; empty until it is started.
+extern std::unique_ptr<CThread> ReceiverThread;
+
+// The one orderly ending of a run: stops the receiver thread, if any, and releases every waiter.
+// Safe to call any number of times, also before any receiver thread exists.
+void Shutdown();
+
+} // namespace Corvane::Common

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace Corvane::Common
+{
+
+struct ProcessResult
+{
+    bool Started = false;
+    bool TimedOut = false;
+    int ExitCode = 0;   // as the calling shell sees it: 0-255 on POSIX, the full value on Windows
+    std::string Output; // everything the child wrote to standard output, byte for byte
+};
+
+struct ProcessRequest
+{
+    std::string Program;                                         // path of the executable
+    std::vector<std::string> Arguments;                          // without the program name
+    std::string Input;                                           // fed to standard input, then closed
+    std::vector<std::pair<std::string, std::string>> Environment; // added to (or replacing) ours
+    std::vector<std::string> RemovedEnvironment;                  // variables the child must not see
+    unsigned TimeoutMilliseconds = 20000;                         // the child is killed after this
+};
+
+// The exit code that a calling shell sees when a program returns the given value from its entry point.
+int ShellExitCode(int programResult);
+
+// Runs a program to its end (used by the end-to-end tests). Standard error is left alone.
+ProcessResult RunProcess(const ProcessRequest& request);
+
+} // namespace Corvane::Common

@@ -1,0 +1,108 @@
+#include "SharedLibrary.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace Corvane::Common
+{
+
+#ifdef _WIN32
+
+namespace
+{
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty())
+        return std::wstring();
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+} // namespace
+
+std::unique_ptr<CSharedLibrary> CSharedLibrary::Load(const std::string& fileName)
+{
+    HMODULE module = LoadLibraryW(Widen(fileName).c_str());
+    if (module == nullptr)
+        return nullptr;
+    return std::unique_ptr<CSharedLibrary>(new CSharedLibrary(module));
+}
+
+CSharedLibrary::~CSharedLibrary()
+{
+    FreeLibrary(static_cast<HMODULE>(Module));
+}
+
+void* CSharedLibrary::FindFunction(const char* name) const
+{
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(Module), name));
+}
+
+const char* Gen2LibraryFileName()
+{
+    return "torvex.dll";
+}
+
+const char* Gen3LibraryFileName()
+{
+    return "torvex3.dll";
+}
+
+const char* LibrarySearchPathVariable()
+{
+    return "PATH";
+}
+
+char LibrarySearchPathSeparator()
+{
+    return ';';
+}
+
+#else
+
+std::unique_ptr<CSharedLibrary> CSharedLibrary::Load(const std::string& fileName)
+{
+    void* module = dlopen(fileName.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr)
+        return nullptr;
+    return std::unique_ptr<CSharedLibrary>(new CSharedLibrary(module));
+}
+
+CSharedLibrary::~CSharedLibrary()
+{
+    dlclose(Module);
+}
+
+void* CSharedLibrary::FindFunction(const char* name) const
+{
+    return dlsym(Module, name);
+}
+
+const char* Gen2LibraryFileName()
+{
+    return "libtorvex.so";
+}
+
+const char* Gen3LibraryFileName()
+{
+    return "libtorvex3.so";
+}
+
+const char* LibrarySearchPathVariable()
+{
+    return "LD_LIBRARY_PATH";
+}
+
+char LibrarySearchPathSeparator()
+{
+    return ':';
+}
+
+#endif
+
+} // namespace Corvane::Common

@@ -1,0 +1,80 @@
+#include "ToolRunner.h"
+
+#include "platform/SharedLibrary.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+using namespace Corvane::Common;
+
+namespace MistleTest
+{
+
+namespace
+{
+std::string LibraryPathWithSim()
+{
+    std::string path = MISTLE_SIM_LIBRARY_DIR;
+    if (const char* current = std::getenv(LibrarySearchPathVariable()))
+        path += LibrarySearchPathSeparator() + std::string(current);
+    return path;
+}
+
+int RunCounter = 0;
+} // namespace
+
+ProcessResult RunTool(const ToolRun& run)
+{
+    ProcessRequest request;
+    request.Program = MISTLE_EXECUTABLE;
+    request.Arguments = run.Arguments;
+    request.Input = run.Input;
+    request.RemovedEnvironment.push_back("TVXSIM_CONFIG");
+    if (run.WithBoardLibraries)
+        request.Environment.emplace_back(LibrarySearchPathVariable(), LibraryPathWithSim());
+    if (!run.SimConfiguration.empty())
+    {
+        const std::string configPath = ScratchPath("sim-" + std::to_string(++RunCounter) + ".ini");
+        WriteFileBytes(configPath, run.SimConfiguration);
+        request.Environment.emplace_back("TVXSIM_CONFIG", configPath);
+    }
+    return RunProcess(request);
+}
+
+ProcessResult RunTool(const std::vector<std::string>& arguments)
+{
+    ToolRun run;
+    run.Arguments = arguments;
+    return RunTool(run);
+}
+
+int FailureCode()
+{
+    return ShellExitCode(-1);
+}
+
+std::string ScratchPath(const std::string& name)
+{
+    return std::string(MISTLE_TEST_SCRATCH_DIR) + "/" + name;
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path)
+{
+    return std::ifstream(path).good();
+}
+
+} // namespace MistleTest

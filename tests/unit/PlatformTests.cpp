@@ -1,0 +1,130 @@
+#include "platform/Event.h"
+#include "platform/Lock.h"
+#include "platform/SharedLibrary.h"
+#include "platform/Thread.h"
+#include "platform/Time.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+using namespace Corvane::Common;
+
+TEST(AutoResetEvent, StartsUnsignalled)
+{
+    CAutoResetEvent event;
+    EXPECT_FALSE(event.WaitFor(20));
+}
+
+TEST(AutoResetEvent, SetBeforeWaitIsKeptForExactlyOneWait)
+{
+    CAutoResetEvent event;
+    event.Set();
+    event.Set(); // a second set of a signalled event adds nothing
+    EXPECT_TRUE(event.WaitFor(0));
+    EXPECT_FALSE(event.WaitFor(20));
+}
+
+TEST(AutoResetEvent, ResetDiscardsAPendingSet)
+{
+    CAutoResetEvent event;
+    event.Set();
+    event.Reset();
+    EXPECT_FALSE(event.WaitFor(20));
+}
+
+TEST(AutoResetEvent, OneSetReleasesExactlyOneOfTwoWaiters)
+{
+    CAutoResetEvent event;
+    std::atomic<int> released{0};
+    auto waiter = [&] {
+        if (event.WaitFor(1500))
+            ++released;
+    };
+    CThread first(waiter);
+    CThread second(waiter);
+    SleepMilliseconds(100);
+    event.Set();
+    SleepMilliseconds(300);
+    EXPECT_EQ(released.load(), 1);
+    event.Set();
+    first.Join();
+    second.Join();
+    EXPECT_EQ(released.load(), 2);
+}
+
+TEST(AutoResetEvent, WakesABlockedWait)
+{
+    CAutoResetEvent event;
+    std::atomic<bool> woke{false};
+    CThread waiter([&] {
+        event.Wait();
+        woke = true;
+    });
+    SleepMilliseconds(50);
+    EXPECT_FALSE(woke.load());
+    event.Set();
+    waiter.Join();
+    EXPECT_TRUE(woke.load());
+}
+
+TEST(Thread, RunsItsBodyAndReportsFinishedAfterJoin)
+{
+    std::atomic<int> runs{0};
+    CAutoResetEvent mayFinish;
+    CThread thread([&] {
+        ++runs;
+        mayFinish.Wait();
+    });
+    EXPECT_TRUE(thread.IsRunning());
+    SleepMilliseconds(20);
+    EXPECT_FALSE(thread.IsFinished());
+    mayFinish.Set();
+    thread.Join();
+    EXPECT_TRUE(thread.IsFinished());
+    EXPECT_FALSE(thread.IsRunning());
+    EXPECT_EQ(runs.load(), 1);
+    thread.Join(); // a second join is harmless
+}
+
+TEST(Lock, IdsComeFromOneCounter)
+{
+    const int32_t next = CLock::PeekNextId();
+    CLock first;
+    CLock second;
+    EXPECT_EQ(first.GetId(), next);
+    EXPECT_EQ(second.GetId(), next + 1);
+    EXPECT_EQ(CLock::PeekNextId(), next + 2);
+}
+
+TEST(Lock, SerialisesTwoThreads)
+{
+    CLock lock;
+    int counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i)
+        {
+            CLockHolder held(lock);
+            ++counter;
+        }
+    };
+    CThread a(work);
+    CThread b(work);
+    a.Join();
+    b.Join();
+    EXPECT_EQ(counter, 40000);
+}
+
+TEST(Stopwatch, MeasuresASleep)
+{
+    CStopwatch watch;
+    SleepMilliseconds(30);
+    const double elapsed = watch.ElapsedSeconds();
+    EXPECT_GE(elapsed, 0.025);
+    EXPECT_LT(elapsed, 2.0);
+}
+
+TEST(SharedLibrary, MissingLibraryGivesNull)
+{
+    EXPECT_EQ(CSharedLibrary::Load("no-such-library-mistle-test"), nullptr);
+}
