@@ -60,6 +60,16 @@ int ShellExitCode(int programResult)
     return programResult;
 }
 
+std::string ProgramOutputFromTextMode(const std::string& output)
+{
+    std::string program;
+    program.reserve(output.size());
+    for (size_t i = 0; i < output.size(); ++i)
+        if (!(output[i] == '\r' && i + 1 < output.size() && output[i + 1] == '\n'))
+            program.push_back(output[i]);
+    return program;
+}
+
 namespace
 {
 std::wstring Widen(const std::string& text)
@@ -212,6 +222,11 @@ ProcessResult RunProcess(const ProcessRequest& request)
 int ShellExitCode(int programResult)
 {
     return programResult & 0xFF;
+}
+
+std::string ProgramOutputFromTextMode(const std::string& output)
+{
+    return output;
 }
 
 namespace

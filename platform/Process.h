@@ -28,6 +28,10 @@ struct ProcessRequest
 // The exit code that a calling shell sees when a program returns the given value from its entry point.
 int ShellExitCode(int programResult);
 
+// A child's standard output as its program wrote it: undoes the text-mode translation of each new
+// line into carriage return and new line that the platform's run-time library applies.
+std::string ProgramOutputFromTextMode(const std::string& output);
+
 // Runs a program to its end (used by the end-to-end tests). Standard error is left alone.
 ProcessResult RunProcess(const ProcessRequest& request);
 

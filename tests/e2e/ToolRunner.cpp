@@ -40,7 +40,9 @@ ProcessResult RunTool(const ToolRun& run)
         WriteFileBytes(configPath, run.SimConfiguration);
         request.Environment.emplace_back("TVXSIM_CONFIG", configPath);
     }
-    return RunProcess(request);
+    ProcessResult result = RunProcess(request);
+    result.Output = ProgramOutputFromTextMode(result.Output);
+    return result;
 }
 
 ProcessResult RunTool(const std::vector<std::string>& arguments)

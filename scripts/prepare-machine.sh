@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build and test mistle: the native tool chain,
+# GoogleTest, the MinGW-w64 cross compiler and wine for the Windows build. Needs root (or sudo).
+set -euo pipefail
+
+packages=(cmake ninja-build g++ clang libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
