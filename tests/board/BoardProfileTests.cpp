@@ -34,20 +34,6 @@ const StatusFlag* FindFlag(const BoardProfile& profile, const char* name)
 }
 } // namespace
 
-// Runs first in its program: no other test has chosen a profile yet.
-TEST(BoardProfile, IsEmptyUntilOneIsChosen)
-{
-    const BoardProfile& profile = CurrentBoardProfile();
-    EXPECT_EQ(profile.FlashSize, 0u);
-    EXPECT_EQ(profile.PageSize, 0u);
-    EXPECT_EQ(CountAnalogRows(profile), 0);
-    EXPECT_EQ(CountFlagRows(profile), 0);
-    EXPECT_EQ(profile.ElapsedTime, nullptr);
-    EXPECT_EQ(profile.EventCounter, nullptr);
-    EXPECT_EQ(profile.ClockStatus, nullptr);
-    EXPECT_FALSE(profile.ExtendedStatus);
-}
-
 TEST(BoardProfile, EachSupportedModelHasItsSizesAndTables)
 {
     const struct
