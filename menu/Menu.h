@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -24,8 +25,8 @@ constexpr int32_t MENU_QUIT = 0;
 // menu with NoExit set.
 constexpr int32_t MENU_DONE = 999;
 
-// Select's answer when the input ended (or failed) before a choice was made. It is distinct
-// from every id below 0x80000000, from 0, 999 and from every item index.
+// Select's answer when the input ended (or failed) before a choice was made. No other answer
+// is negative as long as item ids stay below 0x80000000.
 constexpr int32_t MENU_INPUT_ENDED = -1;
 
 // A titled list of up to 36 items. An item is a plain choice (Select returns its id), an action
