@@ -81,7 +81,7 @@ const uint32_t INDIRECT_READ_DONE = 0xA0000000; // bits 31 and 29
 const uint32_t PROBE_IDLE = 0x08000000;
 const uint32_t PROBE_NO_ANSWER = 0x10000000;
 const uint32_t PROBE_COMMAND = 0x02800000;
-const uint32_t PROBE_COMMAND_MASK = 0xFF00FFFF;
+const uint32_t PROBE_COMMAND_MASK = 0xFF80FFFF; // bits 16-22: the 7-bit bus address
 const uint32_t PROBE_CLEAR = 0x10800000;
 
 const uint32_t UNREADABLE = 0xFFFFFFFF; // what a read beyond the FPGA space returns
@@ -267,7 +267,7 @@ void CEmulatedGen3Card::WriteProbeController(uint32_t value)
     if ((value & PROBE_COMMAND_MASK) == PROBE_COMMAND)
     {
         Count(Gen3Counter::ProbeCommands);
-        const auto address = static_cast<uint8_t>(value >> 16);
+        const auto address = static_cast<uint8_t>((value >> 16) & 0x7F);
         const auto& answers = Config.ProbeAnswers;
         const bool answered = std::find(answers.begin(), answers.end(), address) != answers.end();
         status = answered ? PROBE_IDLE : PROBE_NO_ANSWER;

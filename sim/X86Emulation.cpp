@@ -101,6 +101,21 @@ uint32_t ReadImmediate32(const uint8_t* bytes)
            static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
+// Why an instruction that is not emulated was refused: narrow accesses are named as such, since
+// they are the likeliest mistake (a byte or half-word access to a 32-bit register).
+const char* NarrowAccessProblem(const uint8_t* opcode)
+{
+    const uint8_t first = opcode[0];
+    if (first == 0x0F && (opcode[1] == 0xB7 || opcode[1] == 0xBF))
+        return "16-bit access (only 32-bit accesses reach the card)";
+    const bool byteArithmetic = first < 0x40 && (first & 7) <= 2 && (first & 7) != 1;
+    const bool byteOther = first == 0x88 || first == 0x8A || first == 0xC6 || first == 0x80 ||
+                           first == 0x84 || first == 0xF6 || first == 0xFE;
+    if (byteArithmetic || byteOther || (first == 0x0F && (opcode[1] == 0xB6 || opcode[1] == 0xBE)))
+        return "8-bit access (only 32-bit accesses reach the card)";
+    return "not a 32-bit move, arithmetic or logic instruction with a memory operand";
+}
+
 bool DecodeOpcode(const uint8_t* opcode, Instruction& instruction, unsigned& opcodeLength,
                   unsigned& immediateLength, bool& immediateIsByte, const char*& problem)
 {
@@ -173,7 +188,7 @@ bool DecodeOpcode(const uint8_t* opcode, Instruction& instruction, unsigned& opc
     default:
         break;
     }
-    problem = "not a 32-bit move, arithmetic or logic instruction with a memory operand";
+    problem = NarrowAccessProblem(opcode);
     return false;
 }
 
