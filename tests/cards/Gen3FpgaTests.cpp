@@ -126,8 +126,7 @@ TEST(Gen3FpgaIndirect, AnAccessThatNeverCompletesEndsAfterAQuarterSecond)
     EXPECT_LT(watch.ElapsedSeconds(), 1.5);
 }
 
-// Off until the stand-in's probe controller stops taking bit 23 of the command for an address bit.
-TEST(Gen3BusProbe, DISABLED_ExactlyOneAnsweringAddressIsKept)
+TEST(Gen3BusProbe, ExactlyOneAnsweringAddressIsKept)
 {
     ASSERT_TRUE(SimHost::Configure(Card("probe_answers = 0x52")));
     CTVX3Card card(0, CardForUse{});
