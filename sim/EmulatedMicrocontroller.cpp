@@ -1,0 +1,113 @@
+#include "EmulatedMicrocontroller.h"
+
+namespace Corvane::Common
+{
+
+namespace
+{
+// The received-byte log is for tests; a flash image of any size here fits many times.
+const size_t MaximumReceivedLog = 16 * 1024 * 1024;
+} // namespace
+
+std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings)
+{
+    switch (settings.Mcu)
+    {
+    case McuMode::Application:
+        return std::make_unique<CSilentFirmware>(false);
+    case McuMode::Service:
+        return std::make_unique<CSilentFirmware>(true);
+    case McuMode::Absent:
+        break;
+    }
+    return nullptr;
+}
+
+CEmulatedMicrocontroller::CEmulatedMicrocontroller(const Gen3CardSettings& settings)
+    : Firmware(MakeFirmware(settings)), TxNeverReady(settings.TxNeverReady),
+      TxReadyAfter(settings.TxReadyAfter)
+{
+    if (Firmware)
+        Outgoing.assign(settings.McuSends.begin(), settings.McuSends.end());
+}
+
+bool CEmulatedMicrocontroller::TxReady() const
+{
+    return Firmware && !TxNeverReady && TxBusyReads == 0;
+}
+
+uint16_t CEmulatedMicrocontroller::PeekStatus() const
+{
+    if (!Firmware)
+        return MAILBOX_RX_EMPTY; // nothing answers: never ready, never a byte
+    uint16_t status = TxReady() ? MAILBOX_TX_READY : 0;
+    if (Firmware->IsBootLoader())
+        status |= MAILBOX_SERVICE_MODE;
+    if (Outgoing.empty())
+        status |= MAILBOX_RX_EMPTY;
+    else
+        status |= Outgoing.front();
+    return status;
+}
+
+uint16_t CEmulatedMicrocontroller::ReadStatus()
+{
+    const uint16_t status = PeekStatus();
+    if (TxBusyReads > 0)
+        --TxBusyReads;
+    return status;
+}
+
+void CEmulatedMicrocontroller::Write(uint16_t low)
+{
+    // Acknowledge first: a write with both strobes takes the waiting byte, then sends.
+    if (low & MAILBOX_RX_EMPTY)
+    {
+        ++Counts.Acknowledges;
+        if (Outgoing.empty())
+            ++Counts.EmptyAcknowledges;
+        else
+        {
+            Outgoing.pop_front();
+            ++Counts.BytesTaken;
+            if (Firmware)
+                Firmware->OnByteTaken(*this);
+        }
+    }
+    if (low & MAILBOX_TX_STROBE)
+        TakeHostByte(static_cast<uint8_t>(low & MAILBOX_DATA), (low & MAILBOX_BOOT_CHANNEL) != 0);
+}
+
+void CEmulatedMicrocontroller::TakeHostByte(uint8_t byte, bool bootChannel)
+{
+    if (bootChannel)
+        ++Counts.BootChannelBytes;
+    if (!TxReady())
+    {
+        ++Counts.Overruns; // the microcontroller was not listening: the byte is lost
+        return;
+    }
+    ++Counts.HostBytes;
+    if (Received.size() < MaximumReceivedLog)
+        Received.push_back(byte);
+    TxBusyReads = TxReadyAfter;
+    Firmware->OnHostByte(byte, bootChannel, *this);
+}
+
+void CEmulatedMicrocontroller::SendToHost(uint8_t byte)
+{
+    Outgoing.push_back(byte);
+}
+
+void CEmulatedMicrocontroller::HoldTxReady(uint32_t reads)
+{
+    TxBusyReads += reads;
+}
+
+void CEmulatedMicrocontroller::ClearHistory()
+{
+    Received.clear();
+    Counts = MailboxEvents();
+}
+
+} // namespace Corvane::Common

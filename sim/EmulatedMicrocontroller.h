@@ -1,0 +1,106 @@
+#pragma once
+
+#include "SimConfiguration.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+namespace Corvane::Common
+{
+
+// The host side of the mailbox register as the microcontroller drives it.
+constexpr uint16_t MAILBOX_DATA = 0x00FF;
+constexpr uint16_t MAILBOX_BOOT_CHANNEL = 0x0100;
+constexpr uint16_t MAILBOX_RX_EMPTY = 0x0200;
+constexpr uint16_t MAILBOX_TX_STROBE = 0x0400;
+constexpr uint16_t MAILBOX_TX_READY = 0x1000;
+constexpr uint16_t MAILBOX_SERVICE_MODE = 0x4000;
+
+// What a firmware may do to the microcontroller it runs on.
+class IMicrocontrollerPort
+{
+public:
+    virtual ~IMicrocontrollerPort() = default;
+    // Queues a byte for the host; the host sees it once the bytes before it are taken.
+    virtual void SendToHost(uint8_t byte) = 0;
+    // Keeps TX_READY low for this many more mailbox reads (the firmware is busy).
+    virtual void HoldTxReady(uint32_t reads) = 0;
+};
+
+// A program on the emulated microcontroller: the application firmware or the boot loader. The
+// microcontroller is driven by the host's register accesses only, never by wall-clock time, so a
+// run is reproducible.
+class IEmulatedFirmware
+{
+public:
+    virtual ~IEmulatedFirmware() = default;
+    // True for the boot loader: the mailbox then reads MAILBOX_SERVICE_MODE.
+    virtual bool IsBootLoader() const = 0;
+    // The host sent a byte (written with MAILBOX_TX_STROBE while TX_READY was 1).
+    virtual void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) = 0;
+    // The host acknowledged the byte that was waiting for it.
+    virtual void OnByteTaken(IMicrocontrollerPort& port) { (void)port; }
+};
+
+// Accepts every byte and answers nothing: enough to tell the modes apart and to count traffic.
+class CSilentFirmware : public IEmulatedFirmware
+{
+public:
+    explicit CSilentFirmware(bool bootLoader) : BootLoader(bootLoader) {}
+    bool IsBootLoader() const override { return BootLoader; }
+    void OnHostByte(uint8_t, bool, IMicrocontrollerPort&) override {}
+
+private:
+    bool BootLoader;
+};
+
+// The firmware that starts on a card in the given mode; null when no microcontroller answers.
+std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings);
+
+// What happened at the mailbox, for the counters.
+struct MailboxEvents
+{
+    uint64_t HostBytes = 0;         // bytes the firmware received
+    uint64_t Overruns = 0;          // bytes strobed while TX_READY was 0, lost
+    uint64_t BootChannelBytes = 0;  // bytes strobed with MAILBOX_BOOT_CHANNEL set
+    uint64_t Acknowledges = 0;      // writes with the acknowledge strobe
+    uint64_t BytesTaken = 0;        // acknowledges that consumed a waiting byte
+    uint64_t EmptyAcknowledges = 0; // acknowledges with nothing waiting
+};
+
+// The board-management microcontroller behind the low 16 bits of the mailbox register.
+class CEmulatedMicrocontroller : public IMicrocontrollerPort
+{
+public:
+    explicit CEmulatedMicrocontroller(const Gen3CardSettings& settings);
+
+    // The low 16 bits a host read sees. A counted read advances the TX_READY countdown; a peek
+    // (for the inspection functions) changes nothing.
+    uint16_t ReadStatus();
+    uint16_t PeekStatus() const;
+    // A host write of the low 16 bits: strobes act, other bits are ignored.
+    void Write(uint16_t low);
+
+    void SendToHost(uint8_t byte) override;
+    void HoldTxReady(uint32_t reads) override;
+
+    const std::vector<uint8_t>& ReceivedBytes() const { return Received; }
+    const MailboxEvents& Events() const { return Counts; }
+    void ClearHistory();
+
+private:
+    bool TxReady() const;
+    void TakeHostByte(uint8_t byte, bool bootChannel);
+
+    std::unique_ptr<IEmulatedFirmware> Firmware;
+    bool TxNeverReady;
+    uint32_t TxReadyAfter;
+    uint32_t TxBusyReads = 0;
+    std::deque<uint8_t> Outgoing;
+    std::vector<uint8_t> Received;
+    MailboxEvents Counts;
+};
+
+} // namespace Corvane::Common

@@ -1,0 +1,200 @@
+#include "CardTraceRecorder.h"
+#include "SimHost.h"
+
+#include "cards/BoardLibraries.h"
+#include "cards/CTVX3Card.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+
+using namespace Corvane::Common;
+
+namespace
+{
+
+std::string Card(const std::string& extraLines = "")
+{
+    return "[gen3]\nindex = 0\nserial = 10001\nmodel = 0x10C\nfpga = CVX-410T\nclocks = 2\n"
+           "info_byte = 0x11\nbanks = 0x100000:32, 0:0\n" +
+           extraLines + "\n";
+}
+
+class CConfigSource : public IConfigSource
+{
+public:
+    explicit CConfigSource(bool answer) : Answer(answer) {}
+    bool ShouldConfigure(ITVXCard&) override { return Answer; }
+    const char* GetConfigFile(ITVXCard&) override { return "image.bit"; }
+
+private:
+    bool Answer;
+};
+
+} // namespace
+
+TEST(Gen3Card, ReportsItsIdentity)
+{
+    ASSERT_TRUE(SimHost::Configure(Card() + "[gen3]\nindex = 1\nfpga = ABX-99Q\n"));
+    CTVX3Card card(0, CardForInspection{});
+    EXPECT_FALSE(Gen3LibraryMissing);
+    EXPECT_EQ(SimHost::Count3(0, "inspection_opens"), 1u);
+    EXPECT_TRUE(card.IsValid());
+    EXPECT_FALSE(card.IsOpen());
+    EXPECT_EQ(card.GetSerialNumber(), 10001u);
+    EXPECT_EQ(card.GetCardModel(), 40);
+    EXPECT_STREQ(card.GetModelName(), "vexa11");
+    EXPECT_EQ(std::wcscmp(card.GetModelNameW(), L"vexa11"), 0);
+    EXPECT_EQ(card.GetCardInfoByte(), 0x11);
+    EXPECT_EQ(card.GetBankSize(0), 0x100000u * 32 / 8);
+    EXPECT_EQ(card.GetBankSize(1), 0u); // not fitted
+    EXPECT_EQ(card.AsGen3Card(), &card);
+    EXPECT_EQ(card.AsGen2Card(), nullptr);
+
+    // Lower-cased into one buffer that every Gen 3 card's next query overwrites.
+    const char* name = card.GetFpgaName();
+    EXPECT_STREQ(name, "cvx-410t");
+    EXPECT_EQ(std::wcscmp(card.GetFpgaNameW(), L"cvx-410t"), 0);
+    CTVX3Card other(1, CardForUse{});
+    EXPECT_EQ(SimHost::Count3(1, "use_opens"), 1u);
+    EXPECT_EQ(other.GetFpgaName(), name);
+    EXPECT_STREQ(name, "abx-99q");
+}
+
+TEST(Gen3Card, FailedNameAndBankQueriesGiveFallbacksWithoutTrace)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("fail = fpga_info, bank")));
+    CCardTraceRecorder trace;
+    CTVX3Card card(0, CardForInspection{});
+    EXPECT_STREQ(card.GetFpgaName(), "Unknown");
+    EXPECT_EQ(std::wcscmp(card.GetFpgaNameW(), L"Unknown"), 0);
+    EXPECT_EQ(card.GetBankSize(0), 0u);
+    EXPECT_TRUE(trace.Texts().empty());
+}
+
+TEST(Gen3Card, ModelNumbersOfIrregularCodes)
+{
+    const std::pair<const char*, int> cases[] = {
+        {"0x10D", 45}, {"0x10E", 47}, {"0x1010A", 42}, {"0x200", 26}, {"0x4", 27}};
+    std::string text;
+    for (size_t i = 0; i < std::size(cases); ++i)
+        text += "[gen3]\nindex = " + std::to_string(i) + "\nmodel = " + cases[i].first + "\n";
+    ASSERT_TRUE(SimHost::Configure(text));
+    for (uint32_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(CTVX3Card(i, CardForInspection{}).GetCardModel(), cases[i].second)
+            << cases[i].first;
+    EXPECT_STREQ(CTVX3Card(2, CardForInspection{}).GetModelName(), "vexa9");
+    EXPECT_STREQ(CTVX3Card(3, CardForInspection{}).GetModelName(), "unknown");
+}
+
+TEST(Gen3Card, CardsThatCannotBeHeldAreInvalidAndClosedOnlyIfOpened)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("fail = open") + "[gen3]\nindex = 1\nfail = card_info\n"));
+    CCardTraceRecorder trace;
+    for (uint32_t index : {0u, 1u, 5u}) // failed open, failed card information, no card
+    {
+        CTVX3Card card(index, CardForUse{});
+        EXPECT_FALSE(card.IsValid()) << index;
+        EXPECT_EQ(card.GetHandle(), 0u);
+        EXPECT_FALSE(card.Open(0, nullptr));
+        EXPECT_EQ(card.GetSerialNumber(), 0u);
+        EXPECT_EQ(card.GetCardModel(), MODEL_GEN3_UNKNOWN);
+        EXPECT_FALSE(card.SetClockFrequency(0, 100.0));
+    }
+    EXPECT_EQ(SimHost::Count3(0, "closes"), 0u);
+    EXPECT_EQ(SimHost::Count3(1, "closes"), 1u); // closed again at once, not at destruction
+    EXPECT_EQ(trace.Texts().size(), 3u);
+}
+
+TEST(Gen3Card, OpenMapsTheWindowsResetsThePageAndClearsABridgeError)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("bridge_error = 1")));
+    {
+        CTVX3Card card(0, CardForUse{});
+        EXPECT_EQ(card.GetFpgaSpace(), nullptr);
+        ASSERT_TRUE(card.Open(0, nullptr));
+        EXPECT_TRUE(card.IsOpen());
+        EXPECT_NE(card.GetFpgaSpace(), nullptr);
+        EXPECT_EQ(SimHost::Count3(0, "status_clears"), 1u);
+        EXPECT_EQ(SimHost::Count3(0, "page_writes"), 1u);
+        EXPECT_EQ(SimHost::LastWrite3(0, 3, 0x20), 0u);
+        EXPECT_EQ(SimHost::Count3(0, "register0_reads"), 0u);
+        EXPECT_EQ(SimHost::Count3(0, "probe_commands"), 0u);
+        EXPECT_FALSE(card.IsProbeEnabled());
+    }
+    EXPECT_EQ(SimHost::Count3(0, "unmaps"), 3u);
+    EXPECT_EQ(SimHost::Count3(0, "closes"), 1u);
+
+    ASSERT_TRUE(SimHost::Configure(Card()));
+    ASSERT_TRUE(CTVX3Card(0, CardForUse{}).Open(0, nullptr));
+    EXPECT_EQ(SimHost::Count3(0, "status_clears"), 0u);
+}
+
+TEST(Gen3Card, AFailingMapOrConfigurationFailsOpen)
+{
+    for (const char* failure : {"map0", "map2", "map3", "configure"})
+    {
+        ASSERT_TRUE(SimHost::Configure(Card(std::string("fail = ") + failure)));
+        CCardTraceRecorder trace;
+        CTVX3Card card(0, CardForUse{});
+        CConfigSource agreeing(true);
+        EXPECT_FALSE(card.Open(0, &agreeing)) << failure;
+        EXPECT_FALSE(card.IsOpen());
+        EXPECT_EQ(card.ReadFpga(0), 0u);
+        EXPECT_EQ(trace.Texts().size(), 1u) << failure;
+    }
+    // Indirect mode reaches the FPGA space through window 2 and needs no window 0.
+    ASSERT_TRUE(SimHost::Configure(Card("fail = map0")));
+    CTVX3Card indirect(0, CardForUse{});
+    EXPECT_TRUE(indirect.Open(OPEN_INDIRECT_MODE, nullptr));
+    EXPECT_EQ(indirect.GetFpgaSpace(), nullptr);
+}
+
+TEST(Gen3Card, ConfigurationSourceDecidesAndIndirectModeConfiguresWithFlagTwo)
+{
+    ASSERT_TRUE(SimHost::Configure(Card() + "[gen3]\nindex = 1\n"));
+    CConfigSource refusing(false);
+    CConfigSource agreeing(true);
+    EXPECT_FALSE(CTVX3Card(0, CardForUse{}).Open(0, &refusing));
+    EXPECT_EQ(SimHost::Count3(0, "configures"), 0u);
+    EXPECT_TRUE(CTVX3Card(0, CardForUse{}).Open(0, &agreeing));
+    EXPECT_EQ(SimHost::LastConfigureFlags3(0), 0u);
+    EXPECT_TRUE(CTVX3Card(1, CardForUse{}).Open(OPEN_INDIRECT_MODE, &agreeing));
+    EXPECT_EQ(SimHost::LastConfigureFlags3(1), 2u);
+}
+
+TEST(Gen3Card, ClockFrequenciesPerClockGenerator)
+{
+    ASSERT_TRUE(SimHost::Configure(Card() + "[gen3]\nindex = 1\nfail = clock\n"));
+    CTVX3Card card(0, CardForUse{});
+    EXPECT_TRUE(card.SetClockFrequency(1, 125.0));
+    EXPECT_EQ(card.GetClockFrequency(1), 0.0); // read back only once opened
+    ASSERT_TRUE(card.Open(0, nullptr));
+    EXPECT_NE(card.GetClockFrequency(1), 0.0);
+    EXPECT_EQ(card.GetClockFrequency(0), 0.0);
+    EXPECT_FALSE(card.SetClockFrequency(2, 100.0)); // only two generators
+    EXPECT_EQ(card.GetClockFrequency(2), 0.0);
+
+    CCardTraceRecorder trace;
+    EXPECT_FALSE(CTVX3Card(1, CardForUse{}).SetClockFrequency(0, 100.0));
+    EXPECT_EQ(trace.Texts().size(), 1u);
+}
+
+TEST(Gen3Card, RegistersAreTheWordsOfWindowTwo)
+{
+    ASSERT_TRUE(SimHost::Configure(Card()));
+    CTVX3Card card(0, CardForUse{});
+    EXPECT_EQ(card.ReadRegister(44), 0u); // nothing mapped yet
+    ASSERT_TRUE(card.Open(0, nullptr));
+
+    SimHost::Poke3(0, 2, 0x0B0, 0xABCD0000);
+    EXPECT_EQ(card.ReadRegister(44) >> 16, 0xABCDu);
+    card.WriteRegister(44, 0x5A5A0000);
+    EXPECT_EQ(SimHost::LastWrite3(0, 2, 0x0B0), 0x5A5A0000u);
+    EXPECT_EQ(card.ReadRegister(44) >> 16, 0x5A5Au);
+    EXPECT_EQ(SimHost::Count3(0, "mailbox_writes"), 1u);
+
+    SimHost::Poke3(0, 2, 0x7FC, 0xCAFEF00D);
+    EXPECT_EQ(card.ReadRegister(511), 0xCAFEF00Du);
+    EXPECT_EQ(card.ReadRegister(512), 0u); // beyond the window
+}

@@ -1,0 +1,202 @@
+// Each instruction form the emulation takes, run once on plain memory and once on a card
+// register holding the same value: results, memory and arithmetic flags must agree.
+
+#include "SimLibrary.h"
+
+#include <gtest/gtest.h>
+
+#if defined(__GNUC__) && defined(__x86_64__)
+
+using namespace SimTest;
+
+namespace
+{
+
+const uint32_t PlainRegister = 100; // reads back what was written
+const uint64_t AllFlags = 0x8D5;    // CF PF AF ZF SF OF
+const uint64_t LogicFlags = 0x8C5;  // AF is undefined after logic operations
+const uint64_t CarryOnly = 0x001;
+
+struct Outcome
+{
+    uint32_t Value;
+    uint64_t Flags;
+};
+
+// Runs one instruction with value in a register (%[v]), other in a register (%[b]) and the
+// carry flag preset from carry; the stack pointer is moved past the red zone before pushfq.
+#define INSTRUCTION(name, text)                                                                    \
+    Outcome name(volatile uint32_t* p, uint32_t value, uint32_t other, uint32_t carry)             \
+    {                                                                                              \
+        uint64_t flags;                                                                            \
+        asm volatile("sub $128, %%rsp\n\t"                                                         \
+                     "bt $0, %k[c]\n\t" text "\n\t"                                                \
+                     "pushfq\n\t"                                                                  \
+                     "pop %[f]\n\t"                                                                \
+                     "add $128, %%rsp"                                                             \
+                     : [v] "+r"(value), [f] "=&r"(flags)                                           \
+                     : [p] "r"(p), [b] "r"(other), [c] "r"(carry)                                  \
+                     : "cc", "memory");                                                            \
+        return {value, flags};                                                                     \
+    }
+
+INSTRUCTION(Load, "movl (%[p]), %k[v]")
+INSTRUCTION(Store, "movl %k[b], (%[p])")
+INSTRUCTION(StoreImmediate, "movl $0x87654321, (%[p])")
+INSTRUCTION(AddLoad, "addl (%[p]), %k[v]")
+INSTRUCTION(AddStore, "addl %k[b], (%[p])")
+INSTRUCTION(AdcLoad, "adcl (%[p]), %k[v]")
+INSTRUCTION(SubLoad, "subl (%[p]), %k[v]")
+INSTRUCTION(SubStore, "subl %k[b], (%[p])")
+INSTRUCTION(SbbStore, "sbbl %k[b], (%[p])")
+INSTRUCTION(AndLoad, "andl (%[p]), %k[v]")
+INSTRUCTION(OrStore, "orl %k[b], (%[p])")
+INSTRUCTION(XorLoad, "xorl (%[p]), %k[v]")
+INSTRUCTION(CmpLoad, "cmpl (%[p]), %k[v]")
+INSTRUCTION(CmpStore, "cmpl %k[b], (%[p])")
+INSTRUCTION(TestStore, "testl %k[b], (%[p])")
+INSTRUCTION(TestImmediate, "testl $0x10000000, (%[p])")
+INSTRUCTION(OrImmediate, "orl $0x0F00F00F, (%[p])")
+INSTRUCTION(AndSignedByte, "andl $-16, (%[p])")
+INSTRUCTION(CmpSignedByte, "cmpl $-1, (%[p])")
+INSTRUCTION(AddByte, "addl $100, (%[p])")
+INSTRUCTION(Increment, "incl (%[p])")
+INSTRUCTION(Decrement, "decl (%[p])")
+INSTRUCTION(BitTest, "btl $28, (%[p])")
+INSTRUCTION(LockedAdd, "lock addl %k[b], (%[p])")
+
+struct Form
+{
+    const char* Name;
+    Outcome (*Run)(volatile uint32_t*, uint32_t, uint32_t, uint32_t);
+    uint64_t Flags;      // flags the instruction defines
+    bool WritesRegister; // %[v] holds a result
+    bool ReadsCard;
+    bool WritesCard;
+};
+
+const Form Forms[] = {
+    {"mov load", Load, 0, true, true, false},
+    {"mov store", Store, 0, false, false, true},
+    {"mov store immediate", StoreImmediate, 0, false, false, true},
+    {"add load", AddLoad, AllFlags, true, true, false},
+    {"add store", AddStore, AllFlags, false, true, true},
+    {"adc load", AdcLoad, AllFlags, true, true, false},
+    {"sub load", SubLoad, AllFlags, true, true, false},
+    {"sub store", SubStore, AllFlags, false, true, true},
+    {"sbb store", SbbStore, AllFlags, false, true, true},
+    {"and load", AndLoad, LogicFlags, true, true, false},
+    {"or store", OrStore, LogicFlags, false, true, true},
+    {"xor load", XorLoad, LogicFlags, true, true, false},
+    {"cmp load", CmpLoad, AllFlags, true, true, false},
+    {"cmp store", CmpStore, AllFlags, false, true, false},
+    {"test store", TestStore, LogicFlags, false, true, false},
+    {"test immediate", TestImmediate, LogicFlags, false, true, false},
+    {"or immediate", OrImmediate, LogicFlags, false, true, true},
+    {"and sign-extended byte", AndSignedByte, LogicFlags, false, true, true},
+    {"cmp sign-extended byte", CmpSignedByte, AllFlags, false, true, false},
+    {"add byte immediate", AddByte, AllFlags, false, true, true},
+    {"inc", Increment, AllFlags, false, true, true},
+    {"dec", Decrement, AllFlags, false, true, true},
+    {"bt immediate", BitTest, CarryOnly, false, true, false},
+    {"lock add", LockedAdd, AllFlags, false, true, true},
+};
+
+struct Operands
+{
+    uint32_t Memory;
+    uint32_t Other;
+    uint32_t Carry;
+};
+
+// Values around the carry, overflow, sign, zero and adjust boundaries.
+const Operands OperandSets[] = {
+    {0, 0, 0},
+    {1, 0xFFFFFFFF, 1},
+    {0x7FFFFFFF, 1, 0},
+    {0x80000000, 0x80000000, 1},
+    {0xFFFFFFFF, 0xFFFFFFFF, 0},
+    {0x12345678, 0x0F0F0F0F, 1},
+    {0x1000000F, 0x00000001, 0},
+    {0x00000005, 0x00000007, 1},
+};
+
+class InstructionTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Api = LoadGen3();
+        ASSERT_NE(Api, nullptr);
+        Card = ConfigureAndMap("[gen3]\nindex = 0\n");
+        ASSERT_NE(Card.Handle, 0u);
+    }
+
+    const Gen3Library* Api = nullptr;
+    MappedCard Card;
+};
+
+} // namespace
+
+TEST_F(InstructionTest, EveryFormMatchesTheProcessor)
+{
+    volatile uint32_t* cardWord = &Card.Register(PlainRegister);
+    for (const Form& form : Forms)
+        for (const Operands& operands : OperandSets)
+        {
+            SCOPED_TRACE(testing::Message()
+                         << form.Name << " memory 0x" << std::hex << operands.Memory << " other 0x"
+                         << operands.Other << " carry " << operands.Carry);
+            volatile uint32_t plain = operands.Memory;
+            const Outcome expected =
+                form.Run(&plain, operands.Other, operands.Other, operands.Carry);
+
+            Api->Poke(0, 2, 4 * PlainRegister, operands.Memory);
+            Api->ClearCounters(0);
+            const Outcome actual =
+                form.Run(cardWord, operands.Other, operands.Other, operands.Carry);
+
+            EXPECT_EQ(Api->Peek(0, 2, 4 * PlainRegister), plain);
+            EXPECT_EQ(actual.Value, expected.Value);
+            EXPECT_EQ(actual.Flags & form.Flags, expected.Flags & form.Flags);
+            EXPECT_EQ(Api->Count(0, "register_reads"), form.ReadsCard ? 1u : 0u);
+            EXPECT_EQ(Api->Count(0, "register_writes"), form.WritesCard ? 1u : 0u);
+            (void)form.WritesRegister;
+        }
+}
+
+// Extended registers (REX prefixes), SIB addressing with a scaled index and both displacement
+// sizes, and the zero-extension of a 32-bit load into the full 64-bit register.
+TEST_F(InstructionTest, ExtendedRegistersAndAddressingForms)
+{
+    Api->Poke(0, 2, MAILBOX_BYTE, 0xCAFE0000);
+    Api->Poke(0, 2, 4 * PlainRegister, 0x13579BDF);
+    uint64_t r9 = 0;
+    uint64_t r15 = 0;
+    uint64_t index = 44;
+    asm volatile("movq $-1, %%r9\n\t"
+                 "movq $-1, %%r15\n\t"
+                 "movl (%[base],%[index],4), %%r9d\n\t" // SIB, no displacement, REX.R
+                 "movl 0x190(%[base]), %%r15d\n\t"      // 32-bit displacement
+                 "movq %%r9, %[r9]\n\t"
+                 "movq %%r15, %[r15]"
+                 : [r9] "=r"(r9), [r15] "=r"(r15)
+                 : [base] "r"(Card.Registers), [index] "r"(index)
+                 : "r9", "r15", "memory");
+    EXPECT_EQ(r9, 0xCAFE1200u) << "upper 32 bits cleared by the 32-bit load";
+    EXPECT_EQ(r15, 0x13579BDFu);
+
+    uint64_t base = reinterpret_cast<uint64_t>(Card.Registers);
+    asm volatile("movq %[base], %%r12\n\t"
+                 "movl $0x2468ACE0, %%r13d\n\t"
+                 "movl %%r13d, 0x20(%%r12)\n\t" // 8-bit displacement, REX.R and REX.B
+                 "movl $9, %%r14d\n\t"
+                 "movl $0x55AA55AA, -0xC(%%r12,%%r14,8)" // negative displacement, REX.X
+                 :
+                 : [base] "r"(base)
+                 : "r12", "r13", "r14", "memory");
+    EXPECT_EQ(Api->LastWrite(0, 2, 0x20), 0x2468ACE0u);
+    EXPECT_EQ(Api->LastWrite(0, 2, 0x3C), 0x55AA55AAu);
+}
+
+#endif
