@@ -1,8 +1,11 @@
 #include "Mistle.h"
 
+#include "CardSelection.h"
 #include "ConfigImage.h"
 #include "FirstPass.h"
 #include "link/LinkState.h"
+#include "link/Mailbox.h"
+#include "service/ServiceMode.h"
 
 #include <cstdio>
 
@@ -18,11 +21,40 @@ int EndRun(int exitCode)
     return exitCode;
 }
 
-int RunWithCard(const FirstPassOptions& /*options*/)
+// Force application mode wins over force service mode and over the microcontroller's own
+// report, which is read only when neither is forced.
+bool IsServiceMode(const FirstPassOptions& options)
 {
-    // Card discovery comes with the card layer; without it no card can be found.
-    std::fputs("\nNo Corvane cards could be found that are ready for use!\n", stdout);
-    return EndRun(-1);
+    if (options.ForceApplicationMode)
+        return false;
+    return options.ForceServiceMode || (ReadMailboxStatus() & MAILBOX_SERVICE_MODE) != 0;
+}
+
+int RunApplicationMode(const FirstPassOptions& options, int /*argc*/, const char* const* /*argv*/)
+{
+    if (options.ApplicationModeCheck)
+    {
+        std::fputs("\nSystem is in application mode\n", stdout);
+        return 0;
+    }
+    if (options.ServiceModeCheck)
+    {
+        std::fputs("\nSystem is not in service mode!\n", stdout);
+        return -1;
+    }
+    // The application-mode commands are not built yet.
+    std::fputs("\nApplication-mode commands are not available yet.\n", stdout);
+    return -1;
+}
+
+int RunWithCard(const FirstPassOptions& options, int argc, const char* const* argv)
+{
+    if (const std::optional<int> ended = SelectAndOpenCard(options))
+        return EndRun(*ended);
+    if (IsServiceMode(options))
+        return EndRun(
+            RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc, argv));
+    return EndRun(RunApplicationMode(options, argc, argv));
 }
 
 } // namespace
@@ -35,7 +67,7 @@ int RunMistle(int argc, const char* const* argv)
     const FirstPassOptions& options = firstPass.Options;
     if (options.ImageFileName)
         return EndRun(WriteConfigImage(options.Gain0, options.Gain1, *options.ImageFileName));
-    return RunWithCard(options);
+    return RunWithCard(options, argc, argv);
 }
 
 } // namespace Corvane::Common

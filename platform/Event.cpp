@@ -30,7 +30,8 @@ void CAutoResetEvent::Wait()
 bool CAutoResetEvent::WaitFor(unsigned milliseconds)
 {
     std::unique_lock<std::mutex> lock(Mutex);
-    if (!Signalled.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return IsSet; }))
+    if (!Signalled.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                            [this] { return IsSet; }))
         return false;
     IsSet = false;
     return true;

@@ -171,9 +171,9 @@ ProcessResult RunProcess(const ProcessRequest& request)
     startup.hStdOutput = outputWrite;
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    BOOL created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                  CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
-                                  &process);
+    BOOL created =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &process);
     CloseHandle(inputRead);
     CloseHandle(outputWrite);
     if (!created)
@@ -184,21 +184,25 @@ ProcessResult RunProcess(const ProcessRequest& request)
     }
     result.Started = true;
 
-    std::thread feeder([&] {
-        DWORD written = 0;
-        size_t offset = 0;
-        while (offset < request.Input.size() &&
-               WriteFile(inputWrite, request.Input.data() + offset,
-                         static_cast<DWORD>(request.Input.size() - offset), &written, nullptr))
-            offset += written;
-        CloseHandle(inputWrite);
-    });
-    std::thread collector([&] {
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(outputRead, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            result.Output.append(buffer, got);
-    });
+    std::thread feeder(
+        [&]
+        {
+            DWORD written = 0;
+            size_t offset = 0;
+            while (offset < request.Input.size() &&
+                   WriteFile(inputWrite, request.Input.data() + offset,
+                             static_cast<DWORD>(request.Input.size() - offset), &written, nullptr))
+                offset += written;
+            CloseHandle(inputWrite);
+        });
+    std::thread collector(
+        [&]
+        {
+            char buffer[4096];
+            DWORD got = 0;
+            while (ReadFile(outputRead, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+                result.Output.append(buffer, got);
+        });
 
     if (WaitForSingleObject(process.hProcess, request.TimeoutMilliseconds) == WAIT_TIMEOUT)
     {
@@ -322,7 +326,8 @@ ProcessResult RunProcess(const ProcessRequest& request)
             break;
         if (count == 2 && (watched[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0)
         {
-            ssize_t written = write(input[1], request.Input.data() + fed, request.Input.size() - fed);
+            ssize_t written =
+                write(input[1], request.Input.data() + fed, request.Input.size() - fed);
             if (written > 0)
                 fed += static_cast<size_t>(written);
             if (written < 0 && errno != EAGAIN)

@@ -17,15 +17,16 @@ struct ProcessResult
 
 struct ProcessRequest
 {
-    std::string Program;                                         // path of the executable
-    std::vector<std::string> Arguments;                          // without the program name
-    std::string Input;                                           // fed to standard input, then closed
+    std::string Program;                // path of the executable
+    std::vector<std::string> Arguments; // without the program name
+    std::string Input;                  // fed to standard input, then closed
     std::vector<std::pair<std::string, std::string>> Environment; // added to (or replacing) ours
-    std::vector<std::string> RemovedEnvironment;                  // variables the child must not see
-    unsigned TimeoutMilliseconds = 20000;                         // the child is killed after this
+    std::vector<std::string> RemovedEnvironment; // variables the child must not see
+    unsigned TimeoutMilliseconds = 20000;        // the child is killed after this
 };
 
-// The exit code that a calling shell sees when a program returns the given value from its entry point.
+// The exit code that a calling shell sees when a program returns the given value from its entry
+// point.
 int ShellExitCode(int programResult);
 
 // A child's standard output as its program wrote it: undoes the text-mode translation of each new

@@ -6,10 +6,12 @@ namespace Corvane::Common
 {
 
 CThread::CThread(std::function<void()> body)
-    : Handle([this, task = std::move(body)] {
-          task();
-          Finished.store(true);
-      })
+    : Handle(
+          [this, task = std::move(body)]
+          {
+              task();
+              Finished.store(true);
+          })
 {
 }
 

@@ -49,7 +49,8 @@ unsigned Checksum(const std::string& image)
 unsigned ByteSum(const std::string& image)
 {
     return std::accumulate(image.begin(), image.end(), 0u,
-                           [](unsigned sum, char c) { return sum + static_cast<unsigned char>(c); }) &
+                           [](unsigned sum, char c)
+                           { return sum + static_cast<unsigned char>(c); }) &
            0xFF;
 }
 } // namespace
@@ -76,7 +77,8 @@ TEST(ImageGeneration, GainsBeforeAndAfterTheFileNameWriteTheSameImage)
 TEST(ImageGeneration, GainsWithoutHexPrefixOrWithFiveDigits)
 {
     // Five hex digits: the first four count.
-    const std::string image = WriteImage("five.bin", {"/gen_gain0", "0x12345", "/gen_gain1", "0x1"});
+    const std::string image =
+        WriteImage("five.bin", {"/gen_gain0", "0x12345", "/gen_gain1", "0x1"});
     EXPECT_EQ(Head(image), "00 01 34 12 01 00 ");
     // Without "0x" the gain is refused before anything is written.
     const std::string path = ScratchPath("refused.bin");

@@ -2,6 +2,8 @@
 
 #include "platform/SharedLibrary.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -23,6 +25,15 @@ std::string LibraryPathWithSim()
 }
 
 int RunCounter = 0;
+
+// Test programs run in parallel: each run's files carry the name of the test that makes them.
+std::string UniqueConfigurationName()
+{
+    std::string name = "sim";
+    if (const auto* test = ::testing::UnitTest::GetInstance()->current_test_info())
+        name += std::string("-") + test->test_suite_name() + "-" + test->name();
+    return name + "-" + std::to_string(++RunCounter) + ".ini";
+}
 } // namespace
 
 ProcessResult RunTool(const ToolRun& run)
@@ -36,7 +47,7 @@ ProcessResult RunTool(const ToolRun& run)
         request.Environment.emplace_back(LibrarySearchPathVariable(), LibraryPathWithSim());
     if (!run.SimConfiguration.empty())
     {
-        const std::string configPath = ScratchPath("sim-" + std::to_string(++RunCounter) + ".ini");
+        const std::string configPath = ScratchPath(UniqueConfigurationName());
         WriteFileBytes(configPath, run.SimConfiguration);
         request.Environment.emplace_back("TVXSIM_CONFIG", configPath);
     }

@@ -12,8 +12,8 @@ namespace MistleTest
 struct ToolRun
 {
     std::vector<std::string> Arguments;
-    std::string Input;            // standard input, closed after it
-    std::string SimConfiguration; // text of a stand-in configuration; empty: the default card
+    std::string Input;              // standard input, closed after it
+    std::string SimConfiguration;   // text of a stand-in configuration; empty: the default card
     bool WithBoardLibraries = true; // false: the stand-in libraries cannot be found
 };
 

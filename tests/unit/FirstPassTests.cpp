@@ -36,8 +36,8 @@ TEST(FirstPass, ValueOfAnOptionIsNotExaminedAsAnOption)
 
 TEST(FirstPass, LastRepeatedOptionCounts)
 {
-    const char* argv[] = {"mistle", "/index", "2", "/index", "5", "/gen_gain1", "0x1", "/gen_gain1",
-                          "0x2"};
+    const char* argv[] = {"mistle",     "/index", "2",          "/index", "5",
+                          "/gen_gain1", "0x1",    "/gen_gain1", "0x2"};
     const FirstPassResult result = RunFirstPass(9, argv);
     EXPECT_EQ(result.Options.CardIndex, 5);
     EXPECT_EQ(result.Options.Gain1, 2u);

@@ -37,7 +37,8 @@ TEST(AutoResetEvent, OneSetReleasesExactlyOneOfTwoWaiters)
 {
     CAutoResetEvent event;
     std::atomic<int> released{0};
-    auto waiter = [&] {
+    auto waiter = [&]
+    {
         if (event.WaitFor(1500))
             ++released;
     };
@@ -57,10 +58,12 @@ TEST(AutoResetEvent, WakesABlockedWait)
 {
     CAutoResetEvent event;
     std::atomic<bool> woke{false};
-    CThread waiter([&] {
-        event.Wait();
-        woke = true;
-    });
+    CThread waiter(
+        [&]
+        {
+            event.Wait();
+            woke = true;
+        });
     SleepMilliseconds(50);
     EXPECT_FALSE(woke.load());
     event.Set();
@@ -72,10 +75,12 @@ TEST(Thread, RunsItsBodyAndReportsFinishedAfterJoin)
 {
     std::atomic<int> runs{0};
     CAutoResetEvent mayFinish;
-    CThread thread([&] {
-        ++runs;
-        mayFinish.Wait();
-    });
+    CThread thread(
+        [&]
+        {
+            ++runs;
+            mayFinish.Wait();
+        });
     EXPECT_TRUE(thread.IsRunning());
     SleepMilliseconds(20);
     EXPECT_FALSE(thread.IsFinished());
@@ -101,7 +106,8 @@ TEST(Lock, SerialisesTwoThreads)
 {
     CLock lock;
     int counter = 0;
-    auto work = [&] {
+    auto work = [&]
+    {
         for (int i = 0; i < 20000; ++i)
         {
             CLockHolder held(lock);

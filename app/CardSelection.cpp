@@ -1,0 +1,164 @@
+#include "CardSelection.h"
+
+#include "board/BoardProfile.h"
+#include "cards/CTVX2Card.h"
+#include "cards/CTVX3Card.h"
+#include "cards/CardEnumeration.h"
+#include "link/Mailbox.h"
+#include "menu/ConsoleMenu.h"
+
+#include <cstdio>
+#include <new>
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+// A Gen 2 card reports a model number of at most this; Gen 3 cards report more.
+constexpr int LastGen2Model = 25;
+
+bool IsGen3Slot(CardSlot slot)
+{
+    return slot >= FirstGen3Slot && slot < CardSlotCount;
+}
+
+uint32_t LibraryIndexOfSlot(CardSlot slot)
+{
+    return IsGen3Slot(slot) ? slot - FirstGen3Slot : slot;
+}
+
+// The model number of the card in a slot, from a card object made for this question alone.
+int SlotModel(CardSlot slot)
+{
+    if (IsGen3Slot(slot))
+        return CTVX3Card(LibraryIndexOfSlot(slot), CardForInspection{}).GetCardModel();
+    return CTVX2Card(slot).GetCardModel();
+}
+
+std::string SlotDescription(CardSlot slot)
+{
+    const char* model = GetSlotModelName(slot);
+    const char* fpga = GetSlotFpgaName(slot);
+    char description[80];
+    std::snprintf(description, sizeof(description), "%s-%s S/N: %u", model ? model : "",
+                  fpga ? fpga : "", GetSlotSerialNumber(slot));
+    return description;
+}
+
+struct Candidates
+{
+    int Count = 0;
+    CardSlot Last = 0;
+    std::optional<CardSlot> Matched;
+};
+
+// Lists every present card whose model number makes it usable, in slot order, into the menu, and
+// notes the highest slot matching the serial number or index asked for.
+Candidates ListCandidates(const FirstPassOptions& options, CConsoleMenu& menu)
+{
+    Candidates found;
+    for (CardSlot slot = 0; slot < CardSlotCount; ++slot)
+    {
+        if (!CardPresent[slot])
+            continue;
+        const std::string description = SlotDescription(slot);
+        if (SlotModel(slot) <= LastGen2Model)
+            continue;
+        if (options.CardIndexGiven &&
+            LibraryIndexOfSlot(slot) == static_cast<uint32_t>(options.CardIndex))
+            found.Matched = slot;
+        if (options.SerialNumberGiven &&
+            GetSlotSerialNumber(slot) == static_cast<uint32_t>(options.SerialNumber))
+            found.Matched = slot;
+        ++found.Count;
+        menu.AddItem(description, slot);
+        menu.SetNoExit(true);
+        found.Last = slot;
+    }
+    return found;
+}
+
+int Fail(const char* message)
+{
+    std::fputs(message, stdout);
+    return -1;
+}
+
+// Settles which slot to use; an exit code when the run ends instead.
+struct Choice
+{
+    CardSlot Slot = 0;
+    std::optional<int> ExitCode;
+};
+
+Choice ChooseSlot(const FirstPassOptions& options)
+{
+    Choice choice;
+    CConsoleMenu menu;
+    const Candidates candidates = ListCandidates(options, menu);
+    if (candidates.Count == 0)
+    {
+        choice.ExitCode = Fail("\nNo Corvane cards that can be used with this application could "
+                               "be found that are ready for use!\n");
+        return choice;
+    }
+    if (options.SerialNumberGiven || options.CardIndexGiven)
+    {
+        if (!candidates.Matched)
+            choice.ExitCode =
+                Fail("\nCould not find card with specified serial number or index.\n");
+        else
+            choice.Slot = *candidates.Matched;
+        return choice;
+    }
+    if (candidates.Count == 1)
+    {
+        choice.Slot = candidates.Last;
+        return choice;
+    }
+    menu.SetReturnAfterChoice(true);
+    const int32_t selected = menu.Select();
+    if (selected == MENU_INPUT_ENDED)
+    {
+        // Without this the menu would be drawn again for ever on an input that has ended.
+        choice.ExitCode = Fail("\nNo card was chosen: standard input ended.\n");
+        return choice;
+    }
+    choice.Slot = static_cast<CardSlot>(selected);
+    return choice;
+}
+
+} // namespace
+
+std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
+{
+    if (CountCards() == 0)
+        return Fail("\nNo Corvane cards could be found that are ready for use!\n");
+
+    const Choice choice = ChooseSlot(options);
+    if (choice.ExitCode)
+        return choice.ExitCode;
+    if (!IsGen3Slot(choice.Slot) || SlotModel(choice.Slot) <= LastGen2Model)
+        return Fail("\nError! Selected card appears to be a Gen 2 FPGA card (not supported.)\n");
+
+    CurrentCard.reset(new (std::nothrow) CTVX3Card(LibraryIndexOfSlot(choice.Slot), CardForUse{}));
+    if (!CurrentCard)
+        return -1;
+
+    if (!SelectBoardProfile(CurrentCard->GetCardModel()))
+    {
+        std::fputs("\nWarning! Selected card not supported.\n", stdout);
+        if (!options.ForceOpen)
+            return -1;
+        std::fputs("\nForce open specified. Attempting to open unsupported card.\n", stdout);
+    }
+
+    // A card that cannot be opened is a failed run, and the user is told so.
+    if (!CurrentCard->Open(0, nullptr))
+        return Fail("\nError! The selected card could not be opened.\n");
+    return std::nullopt;
+}
+
+} // namespace Corvane::Common

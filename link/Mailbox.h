@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace Corvane::Common
+{
+
+class ITVXCard;
+
+// The one open card of the run; the mailbox is reached through it once it is a Gen 3 card.
+extern std::unique_ptr<ITVXCard> CurrentCard;
+
+// The mailbox register: register 44 of window 2; the link uses its low 16 bits and writes the
+// upper 16 bits back exactly as it read them.
+constexpr uint32_t MAILBOX_REGISTER = 44;
+constexpr uint16_t MAILBOX_DATA = 0x00FF;
+constexpr uint16_t MAILBOX_BOOT_CHANNEL = 0x0100;
+constexpr uint16_t MAILBOX_RX_EMPTY = 0x0200;
+constexpr uint16_t MAILBOX_TX_STROBE = 0x0400;
+constexpr uint16_t MAILBOX_TX_READY = 0x1000;
+constexpr uint16_t MAILBOX_SERVICE_MODE = 0x4000;
+
+// Which firmware the link addresses: the write patterns differ in the boot-channel bit.
+enum class MailboxChannel
+{
+    Application,
+    BootLoader
+};
+
+// The low 16 bits of the mailbox; 0x1000 (and no access) when the open card is not a Gen 3 card.
+uint16_t ReadMailboxStatus();
+// Replaces the low 16 bits with the word in one locked read-modify-write.
+void WriteMailboxWord(uint16_t word);
+// Consumes the byte that waits in the mailbox.
+void AcknowledgeMailbox(MailboxChannel channel = MailboxChannel::Application);
+// Acknowledges and discards every waiting byte; returns the last status read.
+uint16_t DrainMailbox(MailboxChannel channel = MailboxChannel::Application);
+
+// Sends the bytes in order, each once the microcontroller reports TX ready. The wait for each
+// byte is bounded: when the microcontroller takes no byte for MicrocontrollerPatience, one line
+// says so and the result is false (the rest of the bytes are not sent).
+bool SendMailboxBytes(const uint8_t* bytes, size_t count,
+                      MailboxChannel channel = MailboxChannel::Application);
+bool SendMailboxByte(uint8_t byte, MailboxChannel channel = MailboxChannel::Application);
+
+// How long a wait for the microcontroller may go without progress before the tool gives up.
+unsigned MicrocontrollerPatienceMilliseconds();
+void SetMicrocontrollerPatienceMilliseconds(unsigned milliseconds); // tests shorten it
+
+} // namespace Corvane::Common
