@@ -14,6 +14,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -184,6 +185,18 @@ const int ContextRegisterIndex[16] = {REG_RAX, REG_RCX, REG_RDX, REG_RBX, REG_RS
 
 struct sigaction PreviousAction;
 
+class CSavedErrno
+{
+public:
+    CSavedErrno() : Saved(errno) {}
+    ~CSavedErrno() { errno = Saved; }
+    CSavedErrno(const CSavedErrno&) = delete;
+    CSavedErrno& operator=(const CSavedErrno&) = delete;
+
+private:
+    int Saved;
+};
+
 // A fault outside the windows goes on to whatever handled SIGSEGV before us. With the default
 // action, the handler is reset and the instruction faults again, so a real fault still crashes
 // (with a core dump where enabled) at the faulting instruction.
@@ -207,6 +220,8 @@ void ChainToPrevious(int signalNumber, siginfo_t* info, void* context)
 
 void WindowFaultHandler(int signalNumber, siginfo_t* info, void* context)
 {
+    // The interrupted code must find errno as it left it.
+    const CSavedErrno savedErrno;
     const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
     auto* user = static_cast<ucontext_t*>(context);
     if (FindWindow(address) == nullptr)
@@ -256,8 +271,10 @@ void InstallHandler()
 
 std::mutex& SimulationMutex()
 {
-    static std::mutex mutex;
-    return mutex;
+    // Never destroyed: threads may still access windows, and the trace is written, while the
+    // process ends.
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
 }
 
 void* MapTrappedWindow(ITrappedDevice& device, uint32_t baseOffset, uint32_t length)

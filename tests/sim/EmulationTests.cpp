@@ -110,8 +110,7 @@ TEST_P(AccessorTest, BridgeErrorBitIsSeenAndCleared)
 }
 
 INSTANTIATE_TEST_SUITE_P(BothOptimisationLevels, AccessorTest,
-                         testing::Values(&UnoptimisedAccessors(), &OptimisedAccessors()),
-                         SetName);
+                         testing::Values(&UnoptimisedAccessors(), &OptimisedAccessors()), SetName);
 
 TEST(Emulation, TwoThreadsHammeringTheMailboxAreCountedExactly)
 {

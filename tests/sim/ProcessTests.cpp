@@ -1,0 +1,118 @@
+// What only a process of its own shows: the configuration read from the environment at first use,
+// and the trace written when the libraries unload. The test program runs itself as the child.
+
+#include "SimLibrary.h"
+
+#include "platform/Process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+using namespace SimTest;
+using namespace Corvane::Common;
+
+namespace
+{
+
+const char* const ChildVariable = "SIMTEST_CHILD";
+
+std::string ScratchPath(const std::string& name)
+{
+    return std::string(SIM_TEST_SCRATCH_DIR) + "/" + name;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+ProcessResult RunChild(const std::string& mode, const std::string& configurationPath)
+{
+    ProcessRequest request;
+    request.Program = SIM_TESTS_EXECUTABLE;
+    request.Arguments = {"--gtest_filter=SimChild.Run"};
+    request.Environment.emplace_back(ChildVariable, mode);
+    if (configurationPath.empty())
+        request.RemovedEnvironment.push_back("TVXSIM_CONFIG");
+    else
+        request.Environment.emplace_back("TVXSIM_CONFIG", configurationPath);
+    return RunProcess(request);
+}
+
+// The child's part: use the cards the environment's configuration describes, then end.
+void RunAsChild(const std::string& mode)
+{
+    const Gen3Library* gen3 = LoadGen3();
+    const Gen2Library* gen2 = LoadGen2();
+    ASSERT_NE(gen3, nullptr);
+    ASSERT_NE(gen2, nullptr);
+    TvxHandle handle = 0;
+    ASSERT_EQ(gen3->OpenEx(0, 0, 0, &handle), 0u);
+    uint8_t info[TVX3_CARD_INFO_SIZE] = {};
+    ASSERT_EQ(gen3->GetCardInfo(handle, info), 0u);
+    uint32_t serial = 0;
+    uint32_t model = 0;
+    std::memcpy(&serial, info + TVX3_CARD_INFO_SERIAL, 4);
+    std::memcpy(&model, info + TVX3_CARD_INFO_MODEL_CODE, 4);
+    if (mode == "default")
+    {
+        EXPECT_EQ(serial, 10001u);
+        EXPECT_EQ(model, 0x10Cu);
+        EXPECT_NE(gen3->OpenEx(1, 0, 0, &handle), 0u) << "the default host has one card";
+        EXPECT_NE(gen2->OpenCardByIndex(0, &handle), 0u) << "and no Gen 2 card";
+        return;
+    }
+    void* registers = nullptr;
+    ASSERT_EQ(gen3->MapWindow(handle, 2, 0, 0x800, &registers), 0u);
+    volatile uint32_t& mailbox = static_cast<volatile uint32_t*>(registers)[MAILBOX];
+    for (uint8_t byte : {0x56, 0x4E, 0x3F})
+        mailbox = 0x0400u | byte;
+    TvxHandle gen2Handle = 0;
+    ASSERT_EQ(gen2->OpenCardByIndex(3, &gen2Handle), 0u);
+    uint8_t space[TVX2_SPACE_INFO_SIZE] = {};
+    ASSERT_EQ(gen2->GetSpaceInfo(gen2Handle, 1, space), 0u);
+    volatile uint32_t* control = nullptr;
+    std::memcpy(&control, space, sizeof control);
+    control[0x100] = 0x00034080;
+}
+
+} // namespace
+
+TEST(SimChild, Run)
+{
+    const char* mode = std::getenv(ChildVariable);
+    if (mode == nullptr)
+        GTEST_SKIP() << "runs only as the child of another test";
+    RunAsChild(mode);
+}
+
+TEST(SimProcess, WithoutTheVariableTheHostHasTheDefaultCard)
+{
+    const ProcessResult result = RunChild("default", "");
+    ASSERT_TRUE(result.Started);
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+}
+
+TEST(SimProcess, CountersAndReceivedBytesAreTracedWhenTheProcessEnds)
+{
+    const std::string trace = ScratchPath("trace.txt");
+    const std::string configuration = ScratchPath("trace.ini");
+    std::remove(trace.c_str());
+    std::ofstream(configuration, std::ios::binary)
+        << "[gen3]\nindex = 0\n[gen2]\nindex = 3\n[host]\ntrace = " << trace << "\n";
+    const ProcessResult result = RunChild("trace", configuration);
+    ASSERT_TRUE(result.Started);
+    EXPECT_EQ(result.ExitCode, 0) << result.Output;
+    const std::string text = ReadFile(trace);
+    for (const char* line :
+         {"gen3 0 use_opens 1\n", "gen3 0 mailbox_writes 3\n", "gen3 0 received 56 4e 3f\n",
+          "gen3 0 closes 0\n", "gen2 3 opens 1\n", "gen2 3 control_words 0x00034080\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in:\n" << text;
+}
