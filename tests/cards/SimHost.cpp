@@ -106,4 +106,12 @@ void Poke2(uint32_t index, uint32_t space, uint32_t byteOffset, uint32_t value)
     Find<TvxSim2_Poke_t>(false, "TvxSim2_Poke")(index, space, byteOffset, value);
 }
 
+std::vector<uint8_t> McuReceived3(uint32_t index)
+{
+    auto* received = Find<TvxSim3_McuReceived_t>(true, "TvxSim3_McuReceived");
+    std::vector<uint8_t> bytes(received(index, nullptr, 0));
+    received(index, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    return bytes;
+}
+
 } // namespace Corvane::Common::SimHost

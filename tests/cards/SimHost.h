@@ -25,4 +25,7 @@ uint32_t SpaceConfig2(uint32_t index, uint32_t space);
 uint32_t Peek2(uint32_t index, uint32_t space, uint32_t byteOffset);
 void Poke2(uint32_t index, uint32_t space, uint32_t byteOffset, uint32_t value);
 
+// The bytes the emulated microcontroller of a Gen 3 card took from the host, in order.
+std::vector<uint8_t> McuReceived3(uint32_t index);
+
 } // namespace Corvane::Common::SimHost

@@ -1,0 +1,76 @@
+// The mailbox transport against the stand-in's emulated microcontroller, through a real card.
+#include "../cards/SimHost.h"
+
+#include "cards/CTVX3Card.h"
+#include "link/Mailbox.h"
+#include "platform/Time.h"
+
+#include <gtest/gtest.h>
+
+using namespace Corvane::Common;
+
+namespace
+{
+
+class MailboxOnSimulatedCard : public ::testing::Test
+{
+protected:
+    // Opens card 0 of this configuration as the run's card.
+    void Use(const std::string& settings)
+    {
+        ASSERT_TRUE(SimHost::Configure("[gen3]\nindex = 0\nmodel = 0x10C\n" + settings));
+        CurrentCard.reset(new CTVX3Card(0, CardForUse{}));
+        ASSERT_TRUE(CurrentCard->Open(0, nullptr));
+    }
+    void TearDown() override
+    {
+        CurrentCard.reset();
+        SetMicrocontrollerPatienceMilliseconds(5000);
+    }
+};
+
+const uint8_t VersionRequest[] = {'V', 'N', '?'};
+
+} // namespace
+
+TEST_F(MailboxOnSimulatedCard, StatusShowsTheFirmwareThatRuns)
+{
+    Use("mcu = application\n");
+    EXPECT_EQ(ReadMailboxStatus(), MAILBOX_TX_READY | MAILBOX_RX_EMPTY);
+    Use("mcu = service\n");
+    EXPECT_EQ(ReadMailboxStatus(), MAILBOX_SERVICE_MODE | MAILBOX_TX_READY | MAILBOX_RX_EMPTY);
+}
+
+TEST_F(MailboxOnSimulatedCard, AFrameArrivesWholeAndTheUpperHalfIsKept)
+{
+    Use("mailbox_upper = 0x5A5A\ntx_ready_after = 7\n");
+    ASSERT_TRUE(SendMailboxBytes(VersionRequest, sizeof(VersionRequest)));
+    EXPECT_EQ(SimHost::McuReceived3(0), std::vector<uint8_t>(VersionRequest, VersionRequest + 3));
+    EXPECT_EQ(SimHost::Count3(0, "mailbox_upper_changes"), 0u);
+    EXPECT_EQ(SimHost::Count3(0, "tx_overruns"), 0u);
+}
+
+TEST_F(MailboxOnSimulatedCard, ASenderGivesUpOnAMicrocontrollerThatIsNeverReady)
+{
+    Use("tx_ready = never\n");
+    SetMicrocontrollerPatienceMilliseconds(150);
+    testing::internal::CaptureStdout();
+    CStopwatch watch;
+    EXPECT_FALSE(SendMailboxBytes(VersionRequest, sizeof(VersionRequest)));
+    const double elapsed = watch.ElapsedSeconds();
+    testing::internal::GetCapturedStdout();
+    EXPECT_GE(elapsed, 0.14);
+    EXPECT_LT(elapsed, 3.0);
+    EXPECT_TRUE(SimHost::McuReceived3(0).empty());
+    EXPECT_EQ(SimHost::Count3(0, "mailbox_writes"), 0u);
+}
+
+TEST_F(MailboxOnSimulatedCard, DrainTakesEveryWaitingByte)
+{
+    Use("mcu_sends = 0x41, 0x42, 0x43\n");
+    EXPECT_EQ(ReadMailboxStatus() & (MAILBOX_RX_EMPTY | MAILBOX_DATA), 0x41);
+    EXPECT_NE(DrainMailbox() & MAILBOX_RX_EMPTY, 0);
+    EXPECT_EQ(SimHost::Count3(0, "mailbox_writes"), 3u);
+    EXPECT_EQ(SimHost::Count3(0, "empty_acks"), 0u);
+    EXPECT_NE(ReadMailboxStatus() & MAILBOX_RX_EMPTY, 0);
+}
