@@ -12,17 +12,10 @@ CTraceAtUnload<CGen2Host> TraceAtUnload;
 
 CGen2Host::CGen2Host() : CSimulatedHost("gen2", &SimConfiguration::Gen2Cards, 0x20001) {}
 
-TvxStatus CGen2Host::GetCardInfo(TvxHandle handle, uint8_t* record)
+void CGen2Host::StoreCardDetails(const Gen2CardSettings& settings, uint8_t* record)
 {
-    static const CardInfoLayout layout{TVX2_CARD_INFO_SIZE, TVX2_CARD_INFO_SERIAL,
-                                       TVX2_CARD_INFO_CLOCK_COUNT, TVX2_CARD_INFO_BYTE};
-    TvxStatus status = SIM_STATUS_SUCCESS;
-    if (const CEmulatedGen2Card* card = FillCardInfo(handle, record, layout, status))
-    {
-        StoreU32(record, TVX2_CARD_INFO_CARD_TYPE, card->Settings().CardType);
-        StoreU32(record, TVX2_CARD_INFO_FPGA_TYPE, card->Settings().FpgaType);
-    }
-    return status;
+    StoreU32(record, TVX2_CARD_INFO_CARD_TYPE, settings.CardType);
+    StoreU32(record, TVX2_CARD_INFO_FPGA_TYPE, settings.FpgaType);
 }
 
 TvxStatus CGen2Host::GetSpaceInfo(TvxHandle handle, uint32_t space, uint8_t* record)

@@ -10,7 +10,6 @@ namespace Corvane::Common
 class CGen2Host : public CSimulatedHost<CGen2Host, CEmulatedGen2Card>
 {
 public:
-    TvxStatus GetCardInfo(TvxHandle handle, uint8_t* record);
     TvxStatus GetSpaceInfo(TvxHandle handle, uint32_t space, uint8_t* record);
     TvxStatus SetSpaceConfig(TvxHandle handle, uint32_t space, uint32_t config);
     TvxStatus GetBankInfo(TvxHandle handle, uint8_t bank, uint8_t* record);
@@ -18,6 +17,10 @@ public:
 private:
     friend class CSimulatedHost<CGen2Host, CEmulatedGen2Card>;
     CGen2Host();
+
+    static constexpr CardInfoLayout CardInfo{TVX2_CARD_INFO_SIZE, TVX2_CARD_INFO_SERIAL,
+                                             TVX2_CARD_INFO_CLOCK_COUNT, TVX2_CARD_INFO_BYTE};
+    static void StoreCardDetails(const Gen2CardSettings& settings, uint8_t* record);
 };
 
 } // namespace Corvane::Common

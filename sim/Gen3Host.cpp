@@ -29,14 +29,9 @@ TvxStatus CGen3Host::OpenEx(uint32_t index, uint32_t inspectOnly, TvxHandle* han
     return status;
 }
 
-TvxStatus CGen3Host::GetCardInfo(TvxHandle handle, uint8_t* record)
+void CGen3Host::StoreCardDetails(const Gen3CardSettings& settings, uint8_t* record)
 {
-    static const CardInfoLayout layout{TVX3_CARD_INFO_SIZE, TVX3_CARD_INFO_SERIAL,
-                                       TVX3_CARD_INFO_CLOCK_COUNT, TVX3_CARD_INFO_BYTE};
-    TvxStatus status = SIM_STATUS_SUCCESS;
-    if (const CEmulatedGen3Card* card = FillCardInfo(handle, record, layout, status))
-        StoreU32(record, TVX3_CARD_INFO_MODEL_CODE, card->Settings().ModelCode);
-    return status;
+    StoreU32(record, TVX3_CARD_INFO_MODEL_CODE, settings.ModelCode);
 }
 
 TvxStatus CGen3Host::MapWindow(TvxHandle handle, uint32_t window, uint64_t offset, uint64_t length,

@@ -12,7 +12,6 @@ class CGen3Host : public CSimulatedHost<CGen3Host, CEmulatedGen3Card>
 {
 public:
     TvxStatus OpenEx(uint32_t index, uint32_t inspectOnly, TvxHandle* handle);
-    TvxStatus GetCardInfo(TvxHandle handle, uint8_t* record);
     TvxStatus MapWindow(TvxHandle handle, uint32_t window, uint64_t offset, uint64_t length,
                         void** pointer);
     // The FPGA information record with the device name narrow (A) or wide (W).
@@ -23,6 +22,10 @@ public:
 private:
     friend class CSimulatedHost<CGen3Host, CEmulatedGen3Card>;
     CGen3Host();
+
+    static constexpr CardInfoLayout CardInfo{TVX3_CARD_INFO_SIZE, TVX3_CARD_INFO_SERIAL,
+                                             TVX3_CARD_INFO_CLOCK_COUNT, TVX3_CARD_INFO_BYTE};
+    static void StoreCardDetails(const Gen3CardSettings& settings, uint8_t* record);
 };
 
 } // namespace Corvane::Common

@@ -106,6 +106,25 @@ public:
         return SIM_STATUS_SUCCESS;
     }
 
+    // The card-information record: the fields both generations have at the places of
+    // THost::CardInfo, those of the generation by THost::StoreCardDetails, RecordFiller between.
+    TvxStatus GetCardInfo(TvxHandle handle, uint8_t* record)
+    {
+        TvxStatus status = SIM_STATUS_SUCCESS;
+        TCard* card = BeginRecordCall(handle, record, Counter::CardInfoReads, SimFailure::CardInfo,
+                                      SIM_STATUS_CARD_INFO_FAILED, status);
+        if (card == nullptr)
+            return status;
+        const Settings& settings = card->Settings();
+        const CardInfoLayout& layout = THost::CardInfo;
+        std::memset(record, RecordFiller, layout.Size);
+        StoreU32(record, layout.Serial, settings.Serial);
+        StoreU32(record, layout.ClockCount, settings.ClockCount);
+        record[layout.InfoByte] = settings.InfoByte;
+        THost::StoreCardDetails(settings, record);
+        return SIM_STATUS_SUCCESS;
+    }
+
     TvxStatus ConfigureFromFile(TvxHandle handle, const char* path, uint32_t flags)
     {
         TCard* card = SessionCard(handle);
@@ -213,23 +232,6 @@ protected:
             status = failureStatus;
             return nullptr;
         }
-        return card;
-    }
-
-    // Fills the fields of the card-information record that both generations have, the bytes
-    // between with RecordFiller. Null, with the call's status, when the call ends before.
-    TCard* FillCardInfo(TvxHandle handle, uint8_t* record, const CardInfoLayout& layout,
-                        TvxStatus& status)
-    {
-        TCard* card = BeginRecordCall(handle, record, Counter::CardInfoReads, SimFailure::CardInfo,
-                                      SIM_STATUS_CARD_INFO_FAILED, status);
-        if (card == nullptr)
-            return nullptr;
-        const Settings& settings = card->Settings();
-        std::memset(record, RecordFiller, layout.Size);
-        StoreU32(record, layout.Serial, settings.Serial);
-        StoreU32(record, layout.ClockCount, settings.ClockCount);
-        record[layout.InfoByte] = settings.InfoByte;
         return card;
     }
 
