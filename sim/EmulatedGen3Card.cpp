@@ -82,6 +82,7 @@ const uint32_t INDIRECT_READ_DONE = 0xA0000000; // bits 31 and 29
 
 const uint32_t PROBE_IDLE = 0x08000000;
 const uint32_t PROBE_NO_ANSWER = 0x10000000;
+const uint32_t PROBE_BUSY = 0; // neither idle nor done
 const uint32_t PROBE_COMMAND = 0x02800000;
 const uint32_t PROBE_COMMAND_MASK = 0xFF80FFFF; // bits 16-22: the 7-bit bus address
 const uint32_t PROBE_CLEAR = 0x10800000;
@@ -280,6 +281,11 @@ void CEmulatedGen3Card::WriteProbeController(uint32_t value)
         Count(Gen3Counter::ProbeClears);
         status = PROBE_IDLE;
     }
+    else
+        return;
+    // A stuck controller takes the command and stays busy until the card powers up again.
+    if (Config.ProbeStuck)
+        status = PROBE_BUSY;
 }
 
 uint32_t CEmulatedGen3Card::ReadBridge(uint32_t byteOffset)

@@ -144,6 +144,14 @@ extern "C"
         return card == nullptr ? 0 : card->LastWrite(window, byteOffset);
     }
 
+    TVXSIM_EXPORT uint32_t TvxSim3_WriteLog(uint32_t index, uint32_t window, uint32_t byteOffset,
+                                            uint32_t* values, uint32_t capacity)
+    {
+        Guard guard(SimulationMutex());
+        CEmulatedGen3Card* card = CardAt(index);
+        return card == nullptr ? 0 : CopyOut(card->WriteLog(window, byteOffset), values, capacity);
+    }
+
     TVXSIM_EXPORT uint32_t TvxSim3_PeekFpga(uint32_t index, uint32_t byteAddress)
     {
         Guard guard(SimulationMutex());
@@ -217,6 +225,7 @@ TVXSIM_SAME_TYPE(TvxSim3_ClearCounters);
 TVXSIM_SAME_TYPE(TvxSim3_Peek);
 TVXSIM_SAME_TYPE(TvxSim3_Poke);
 TVXSIM_SAME_TYPE(TvxSim3_LastWrite);
+TVXSIM_SAME_TYPE(TvxSim3_WriteLog);
 TVXSIM_SAME_TYPE(TvxSim3_PeekFpga);
 TVXSIM_SAME_TYPE(TvxSim3_PokeFpga);
 TVXSIM_SAME_TYPE(TvxSim3_McuReceived);
