@@ -1,11 +1,12 @@
 #include "EmulatedGen2Card.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace Corvane::Common
 {
 
-const char* const Gen2CounterNames[Gen2CounterCount] = {
+const char* const Gen2CounterNames[CEmulatedGen2CardBase::CounterCount] = {
     "opens",
     "open_failures",
     "closes",
@@ -27,12 +28,10 @@ namespace
 const uint32_t CONTROL_COMMAND = 0x400;
 // A command word with this bit set starts an operation that reads back busy for a few reads.
 const uint32_t CONTROL_BUSY = 0x10000000;
-const size_t MaximumCommandLog = 1 << 20;
 } // namespace
 
 CEmulatedGen2Card::CEmulatedGen2Card(const Gen2CardSettings& settings)
-    : ClockFrequencies(settings.ClockCount, 0.0), Config(settings),
-      FpgaSpace(static_cast<uint8_t*>(std::calloc(settings.FpgaSpaceBytes, 1)))
+    : CEmulatedGen2CardBase(settings)
 {
 }
 
@@ -69,12 +68,11 @@ uint32_t CEmulatedGen2Card::ReadWord(uint32_t byteOffset)
 void CEmulatedGen2Card::WriteWord(uint32_t byteOffset, uint32_t value)
 {
     Count(Gen2Counter::ControlWrites);
+    RecordWrite(CONTROL_SPACE, byteOffset, value);
     Control[byteOffset / 4] = value;
     if (byteOffset != CONTROL_COMMAND)
         return;
     Count(Gen2Counter::ControlCommandWrites);
-    if (CommandWords.size() < MaximumCommandLog)
-        CommandWords.push_back(value);
     BusyReadsLeft = (value & CONTROL_BUSY) ? Config.ControlBusyReads : 0;
 }
 
@@ -83,9 +81,9 @@ uint32_t CEmulatedGen2Card::Peek(uint32_t space, uint32_t byteOffset) const
     if (byteOffset % 4 != 0)
         return 0;
     uint32_t value = 0;
-    if (space == 0 && FpgaSpace && static_cast<uint64_t>(byteOffset) + 4 <= Config.FpgaSpaceBytes)
+    if (space == FPGA_SPACE && InFpgaSpace(byteOffset))
         std::memcpy(&value, FpgaSpace.get() + byteOffset, sizeof value);
-    else if (space == 1 && byteOffset < CONTROL_SPACE_SIZE)
+    else if (space == CONTROL_SPACE && byteOffset < CONTROL_SPACE_SIZE)
         value = Control[byteOffset / 4];
     return value;
 }
@@ -94,16 +92,27 @@ void CEmulatedGen2Card::Poke(uint32_t space, uint32_t byteOffset, uint32_t value
 {
     if (byteOffset % 4 != 0)
         return;
-    if (space == 0 && FpgaSpace && static_cast<uint64_t>(byteOffset) + 4 <= Config.FpgaSpaceBytes)
+    if (space == FPGA_SPACE && InFpgaSpace(byteOffset))
         std::memcpy(FpgaSpace.get() + byteOffset, &value, sizeof value);
-    else if (space == 1 && byteOffset < CONTROL_SPACE_SIZE)
+    else if (space == CONTROL_SPACE && byteOffset < CONTROL_SPACE_SIZE)
         Control[byteOffset / 4] = value;
 }
 
-void CEmulatedGen2Card::ClearCounters()
+const std::vector<uint32_t>& CEmulatedGen2Card::ControlWords() const
 {
-    Counters.fill(0);
-    CommandWords.clear();
+    return WriteLog(CONTROL_SPACE, CONTROL_COMMAND);
+}
+
+std::string CEmulatedGen2Card::TraceLine() const
+{
+    std::string line = "control_words";
+    char word[16];
+    for (uint32_t value : ControlWords())
+    {
+        std::snprintf(word, sizeof word, " 0x%08x", value);
+        line += word;
+    }
+    return line;
 }
 
 } // namespace Corvane::Common

@@ -1,12 +1,14 @@
 #include "EmulatedGen3Card.h"
 
+#include "SimEnvironment.h"
+
 #include <algorithm>
 #include <cstring>
 
 namespace Corvane::Common
 {
 
-const char* const Gen3CounterNames[Gen3CounterCount] = {
+const char* const Gen3CounterNames[CEmulatedGen3CardBase::CounterCount] = {
     "opens",
     "inspection_opens",
     "use_opens",
@@ -80,13 +82,21 @@ const uint32_t INDIRECT_READ_DONE = 0xA0000000; // bits 31 and 29
 
 const uint32_t PROBE_IDLE = 0x08000000;
 const uint32_t PROBE_NO_ANSWER = 0x10000000;
+const uint32_t PROBE_BUSY = 0; // neither idle nor done
 const uint32_t PROBE_COMMAND = 0x02800000;
 const uint32_t PROBE_COMMAND_MASK = 0xFF80FFFF; // bits 16-22: the 7-bit bus address
 const uint32_t PROBE_CLEAR = 0x10800000;
 
 const uint32_t UNREADABLE = 0xFFFFFFFF; // what a read beyond the FPGA space returns
 
-uint32_t WindowSize(uint32_t window)
+bool ValidOffset(uint32_t window, uint32_t byteOffset)
+{
+    return byteOffset % 4 == 0 && byteOffset < Gen3WindowSize(window);
+}
+
+} // namespace
+
+uint32_t Gen3WindowSize(uint32_t window)
 {
     switch (window)
     {
@@ -101,17 +111,8 @@ uint32_t WindowSize(uint32_t window)
     }
 }
 
-bool ValidOffset(uint32_t window, uint32_t byteOffset)
-{
-    return byteOffset % 4 == 0 && byteOffset < WindowSize(window);
-}
-
-} // namespace
-
 CEmulatedGen3Card::CEmulatedGen3Card(const Gen3CardSettings& settings)
-    : ClockFrequencies(settings.ClockCount, 0.0), Config(settings),
-      FpgaSpace(static_cast<uint8_t*>(std::calloc(settings.FpgaSpaceBytes, 1))), Mcu(settings),
-      MailboxUpper(settings.MailboxUpper)
+    : CEmulatedGen3CardBase(settings), Mcu(settings), MailboxUpper(settings.MailboxUpper)
 {
     Registers[REG_IDENTITY / 4] = IDENTITY_VALUE;
     Registers[REG_PROBE / 4] = PROBE_IDLE;
@@ -136,8 +137,12 @@ uint32_t CEmulatedGen3Card::Read(uint32_t window, uint32_t byteOffset)
 void CEmulatedGen3Card::Write(uint32_t window, uint32_t byteOffset, uint32_t value)
 {
     if (window == FPGA_WINDOW)
+    {
         WriteFpgaWindow(byteOffset, value);
-    else if (window == REGISTER_WINDOW)
+        return;
+    }
+    RecordWrite(window, byteOffset, value);
+    if (window == REGISTER_WINDOW)
         WriteRegister(byteOffset, value);
     else
         WriteBridge(byteOffset, value);
@@ -170,7 +175,6 @@ uint32_t CEmulatedGen3Card::ReadRegister(uint32_t byteOffset)
 void CEmulatedGen3Card::WriteRegister(uint32_t byteOffset, uint32_t value)
 {
     Count(Gen3Counter::RegisterWrites);
-    LastRegisterWrites[byteOffset / 4] = value;
     switch (byteOffset)
     {
     case REG_MAILBOX:
@@ -277,6 +281,11 @@ void CEmulatedGen3Card::WriteProbeController(uint32_t value)
         Count(Gen3Counter::ProbeClears);
         status = PROBE_IDLE;
     }
+    else
+        return;
+    // A stuck controller takes the command and stays busy until the card powers up again.
+    if (Config.ProbeStuck)
+        status = PROBE_BUSY;
 }
 
 uint32_t CEmulatedGen3Card::ReadBridge(uint32_t byteOffset)
@@ -290,7 +299,6 @@ uint32_t CEmulatedGen3Card::ReadBridge(uint32_t byteOffset)
 void CEmulatedGen3Card::WriteBridge(uint32_t byteOffset, uint32_t value)
 {
     Count(Gen3Counter::BridgeWrites);
-    LastBridgeWrites[byteOffset / 4] = value;
     switch (byteOffset)
     {
     case BRIDGE_PAGE:
@@ -334,12 +342,6 @@ void CEmulatedGen3Card::WriteFpgaWindow(uint32_t byteOffset, uint32_t value)
 {
     Count(Gen3Counter::Window0Writes);
     StoreFpga(Bridge[BRIDGE_PAGE / 4] + byteOffset, value);
-}
-
-bool CEmulatedGen3Card::InFpgaSpace(uint32_t byteAddress) const
-{
-    return FpgaSpace && byteAddress % 4 == 0 &&
-           static_cast<uint64_t>(byteAddress) + 4 <= Config.FpgaSpaceBytes;
 }
 
 uint32_t CEmulatedGen3Card::LoadFpga(uint32_t byteAddress)
@@ -415,13 +417,12 @@ uint32_t CEmulatedGen3Card::LastWrite(uint32_t window, uint32_t byteOffset) cons
         return 0;
     if (window == FPGA_WINDOW)
         return Peek(window, byteOffset);
-    return window == REGISTER_WINDOW ? LastRegisterWrites[byteOffset / 4]
-                                     : LastBridgeWrites[byteOffset / 4];
+    return LastWritten(window, byteOffset);
 }
 
-Gen3CounterValues CEmulatedGen3Card::CounterValues() const
+CEmulatedGen3Card::CounterValueArray CEmulatedGen3Card::CounterValues() const
 {
-    Gen3CounterValues values = Counters;
+    CounterValueArray values = Counters;
     const MailboxEvents& events = Mcu.Events();
     values[static_cast<size_t>(Gen3Counter::HostBytes)] = events.HostBytes;
     values[static_cast<size_t>(Gen3Counter::TxOverruns)] = events.Overruns;
@@ -434,8 +435,13 @@ Gen3CounterValues CEmulatedGen3Card::CounterValues() const
 
 void CEmulatedGen3Card::ClearCounters()
 {
-    Counters.fill(0);
+    CEmulatedGen3CardBase::ClearCounters();
     Mcu.ClearHistory();
+}
+
+std::string CEmulatedGen3Card::TraceLine() const
+{
+    return "received " + HexBytes(Mcu.ReceivedBytes());
 }
 
 } // namespace Corvane::Common

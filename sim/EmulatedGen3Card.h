@@ -1,13 +1,12 @@
 #pragma once
 
+#include "EmulatedCard.h"
 #include "EmulatedMicrocontroller.h"
 #include "FaultTrap.h"
 #include "SimConfiguration.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
 #include <string>
 
 namespace Corvane::Common
@@ -20,6 +19,9 @@ constexpr uint32_t BRIDGE_WINDOW = 3;
 constexpr uint32_t FPGA_WINDOW_SIZE = 0x400000;
 constexpr uint32_t REGISTER_WINDOW_SIZE = 0x800;
 constexpr uint32_t BRIDGE_WINDOW_SIZE = 0x100;
+
+// The size of a window in bytes; 0 for a window the card does not have.
+uint32_t Gen3WindowSize(uint32_t window);
 
 // Counters of a Gen 3 card, in the order of Gen3CounterNames.
 enum class Gen3Counter : size_t
@@ -68,21 +70,16 @@ enum class Gen3Counter : size_t
     Count
 };
 
-constexpr size_t Gen3CounterCount = static_cast<size_t>(Gen3Counter::Count);
-extern const char* const Gen3CounterNames[Gen3CounterCount];
-using Gen3CounterValues = std::array<uint64_t, Gen3CounterCount>;
+extern const char* const Gen3CounterNames[];
+using CEmulatedGen3CardBase = CEmulatedCard<Gen3CardSettings, Gen3Counter, Gen3CounterNames>;
 
 // One emulated Gen 3 card: its three windows, the simulated FPGA space behind window 0 and the
 // indirect-access registers, the bus probe controller, and the microcontroller behind the mailbox.
 // Not locked itself: callers hold SimulationMutex.
-class CEmulatedGen3Card
+class CEmulatedGen3Card : public CEmulatedGen3CardBase
 {
 public:
     explicit CEmulatedGen3Card(const Gen3CardSettings& settings);
-    CEmulatedGen3Card(const CEmulatedGen3Card&) = delete;
-    CEmulatedGen3Card& operator=(const CEmulatedGen3Card&) = delete;
-
-    const Gen3CardSettings& Settings() const { return Config; }
 
     // The host's accesses through a window, with all their side effects.
     uint32_t Read(uint32_t window, uint32_t byteOffset);
@@ -96,16 +93,13 @@ public:
     uint32_t PeekFpga(uint32_t byteAddress) const;
     void PokeFpga(uint32_t byteAddress, uint32_t value);
 
-    void Count(Gen3Counter counter) { ++Counters[static_cast<size_t>(counter)]; }
-    Gen3CounterValues CounterValues() const;
+    // The counters with the microcontroller's events; clearing also forgets the bytes it received.
+    CounterValueArray CounterValues() const;
     void ClearCounters();
     CEmulatedMicrocontroller& Microcontroller() { return Mcu; }
     const CEmulatedMicrocontroller& Microcontroller() const { return Mcu; }
-
-    // What the library calls recorded.
-    std::string LastConfigurePath;
-    uint32_t LastConfigureFlags = 0;
-    std::vector<double> ClockFrequencies;
+    // The line of the trace file after the counters: the bytes the microcontroller received.
+    std::string TraceLine() const;
 
 private:
     class CWindowDevice : public ITrappedDevice
@@ -123,11 +117,6 @@ private:
         uint32_t Window;
     };
 
-    struct FreeMemory
-    {
-        void operator()(uint8_t* memory) const { std::free(memory); }
-    };
-
     uint32_t ReadRegister(uint32_t byteOffset);
     void WriteRegister(uint32_t byteOffset, uint32_t value);
     uint32_t ReadBridge(uint32_t byteOffset);
@@ -143,16 +132,11 @@ private:
     void WriteProbeController(uint32_t value);
     void WritePageRegister(uint32_t value);
 
-    bool InFpgaSpace(uint32_t byteAddress) const;
     uint32_t LoadFpga(uint32_t byteAddress);
     void StoreFpga(uint32_t byteAddress, uint32_t value);
 
-    Gen3CardSettings Config;
-    std::unique_ptr<uint8_t, FreeMemory> FpgaSpace;
     std::array<uint32_t, REGISTER_WINDOW_SIZE / 4> Registers{};
     std::array<uint32_t, BRIDGE_WINDOW_SIZE / 4> Bridge{};
-    std::array<uint32_t, REGISTER_WINDOW_SIZE / 4> LastRegisterWrites{};
-    std::array<uint32_t, BRIDGE_WINDOW_SIZE / 4> LastBridgeWrites{};
     CEmulatedMicrocontroller Mcu;
     uint16_t MailboxUpper;
 
@@ -165,7 +149,6 @@ private:
     CWindowDevice FpgaDevice{*this, FPGA_WINDOW};
     CWindowDevice RegisterDevice{*this, REGISTER_WINDOW};
     CWindowDevice BridgeDevice{*this, BRIDGE_WINDOW};
-    Gen3CounterValues Counters{};
 };
 
 } // namespace Corvane::Common

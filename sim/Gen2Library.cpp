@@ -3,13 +3,12 @@
 
 #include "FaultTrap.h"
 #include "Gen2Host.h"
+#include "SimInspection.h"
 #include "SimStatus.h"
 #include "TvxSimApi.h"
 #include "TvxSimExport.h"
 #include "cards/BoardLibraryApi.h"
 
-#include <algorithm>
-#include <cstring>
 #include <type_traits>
 
 using namespace Corvane::Common;
@@ -17,7 +16,7 @@ using namespace Corvane::Common;
 namespace
 {
 
-using Guard = std::lock_guard<std::mutex>;
+using Guard = SimulationGuard;
 
 CGen2Host& Host()
 {
@@ -37,7 +36,7 @@ extern "C"
     TVXSIM_EXPORT TvxStatus TORVEX2_OpenCardByIndex(uint32_t index, TvxHandle* handle)
     {
         Guard guard(SimulationMutex());
-        return Host().OpenCardByIndex(index, handle);
+        return Host().Open(index, handle);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX2_GetCardInfo(TvxHandle handle, uint8_t* record)
@@ -62,14 +61,14 @@ extern "C"
     TVXSIM_EXPORT TvxStatus TORVEX2_ConfigureFromFile(TvxHandle handle, const char* path)
     {
         Guard guard(SimulationMutex());
-        return Host().ConfigureFromFile(handle, path);
+        return Host().ConfigureFromFile(handle, path, 0);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX2_SetClockRate(TvxHandle handle, uint32_t clock, double frequency,
                                                  double* actual)
     {
         Guard guard(SimulationMutex());
-        return Host().SetClockRate(handle, clock, frequency, actual);
+        return Host().SetClock(handle, clock, frequency, actual);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX2_GetBankInfo(TvxHandle handle, uint8_t bank, uint8_t* record)
@@ -81,7 +80,7 @@ extern "C"
     TVXSIM_EXPORT TvxStatus TORVEX2_CloseCard(TvxHandle handle)
     {
         Guard guard(SimulationMutex());
-        return Host().CloseCard(handle);
+        return Host().Close(handle);
     }
 
     TVXSIM_EXPORT const char* TORVEX2_GetStatusString(TvxStatus status)
@@ -91,46 +90,29 @@ extern "C"
 
     TVXSIM_EXPORT int TvxSim_Configure(const char* text)
     {
-        Guard guard(SimulationMutex());
-        return text != nullptr && Host().Configure(text) ? 1 : 0;
+        return ConfigureHost<CGen2Host>(text);
     }
 
     TVXSIM_EXPORT const char* TvxSim_LastError(void)
     {
-        Guard guard(SimulationMutex());
-        return Host().LastError().c_str();
+        return HostError<CGen2Host>();
     }
 
     TVXSIM_EXPORT uint64_t TvxSim2_Count(uint32_t index, const char* counter)
     {
-        Guard guard(SimulationMutex());
-        size_t which = 0;
-        while (which < Gen2CounterCount &&
-               (counter == nullptr || std::strcmp(counter, Gen2CounterNames[which]) != 0))
-            ++which;
-        if (which == Gen2CounterCount)
-            return UINT64_MAX;
-        CEmulatedGen2Card* card = CardAt(index);
-        return card == nullptr ? 0 : card->CounterValues()[which];
+        return CounterValue<CGen2Host>(index, counter);
     }
 
     TVXSIM_EXPORT void TvxSim2_ClearCounters(uint32_t index)
     {
-        Guard guard(SimulationMutex());
-        if (CEmulatedGen2Card* card = CardAt(index))
-            card->ClearCounters();
+        ClearCardCounters<CGen2Host>(index);
     }
 
     TVXSIM_EXPORT uint32_t TvxSim2_ControlWords(uint32_t index, uint32_t* buffer, uint32_t capacity)
     {
         Guard guard(SimulationMutex());
         CEmulatedGen2Card* card = CardAt(index);
-        if (card == nullptr)
-            return 0;
-        const std::vector<uint32_t>& words = card->ControlWords();
-        if (buffer != nullptr)
-            std::copy_n(words.begin(), std::min<size_t>(capacity, words.size()), buffer);
-        return static_cast<uint32_t>(words.size());
+        return card == nullptr ? 0 : CopyOut(card->ControlWords(), buffer, capacity);
     }
 
     TVXSIM_EXPORT uint32_t TvxSim2_Peek(uint32_t index, uint32_t space, uint32_t byteOffset)
@@ -157,33 +139,17 @@ extern "C"
 
     TVXSIM_EXPORT uint32_t TvxSim2_LastConfigure(uint32_t index, char* path, uint32_t capacity)
     {
-        Guard guard(SimulationMutex());
-        CEmulatedGen2Card* card = CardAt(index);
-        if (card == nullptr)
-            return 0;
-        if (path != nullptr && capacity > 0)
-        {
-            const size_t length = std::min<size_t>(capacity - 1, card->LastConfigurePath.size());
-            std::memcpy(path, card->LastConfigurePath.data(), length);
-            path[length] = '\0';
-        }
-        return static_cast<uint32_t>(
-            card->CounterValues()[static_cast<size_t>(Gen2Counter::Configures)]);
+        return LastConfiguration<CGen2Host>(index, path, capacity, nullptr);
     }
 
     TVXSIM_EXPORT uint32_t TvxSim2_OpenHandles(uint32_t index)
     {
-        Guard guard(SimulationMutex());
-        return Host().OpenHandles(index);
+        return CardOpenHandles<CGen2Host>(index);
     }
 
     TVXSIM_EXPORT double TvxSim2_ClockFrequency(uint32_t index, uint32_t clock)
     {
-        Guard guard(SimulationMutex());
-        CEmulatedGen2Card* card = CardAt(index);
-        if (card == nullptr || clock >= card->ClockFrequencies.size())
-            return 0.0;
-        return card->ClockFrequencies[clock];
+        return CardClockFrequency<CGen2Host>(index, clock);
     }
 
 } // extern "C"

@@ -3,12 +3,12 @@
 
 #include "FaultTrap.h"
 #include "Gen3Host.h"
+#include "SimInspection.h"
 #include "SimStatus.h"
 #include "TvxSimApi.h"
 #include "TvxSimExport.h"
 #include "cards/BoardLibraryApi.h"
 
-#include <cstring>
 #include <type_traits>
 
 using namespace Corvane::Common;
@@ -16,7 +16,7 @@ using namespace Corvane::Common;
 namespace
 {
 
-using Guard = std::lock_guard<std::mutex>;
+using Guard = SimulationGuard;
 
 CGen3Host& Host()
 {
@@ -50,7 +50,7 @@ extern "C"
                                                        const char* path)
     {
         Guard guard(SimulationMutex());
-        return Host().ConfigureFromFile(handle, flags, path);
+        return Host().ConfigureFromFile(handle, path, flags);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX3_MapWindow(TvxHandle handle, uint32_t window, uint64_t offset,
@@ -64,19 +64,19 @@ extern "C"
                                                       double frequency, double* actual)
     {
         Guard guard(SimulationMutex());
-        return Host().SetClockFrequency(handle, clock, frequency, actual);
+        return Host().SetClock(handle, clock, frequency, actual);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX3_GetFpgaInfoA(TvxHandle handle, uint32_t, uint8_t* record)
     {
         Guard guard(SimulationMutex());
-        return Host().GetFpgaInfoA(handle, record);
+        return Host().GetFpgaInfo(handle, record, false);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX3_GetFpgaInfoW(TvxHandle handle, uint32_t, uint8_t* record)
     {
         Guard guard(SimulationMutex());
-        return Host().GetFpgaInfoW(handle, record);
+        return Host().GetFpgaInfo(handle, record, true);
     }
 
     TVXSIM_EXPORT TvxStatus TORVEX3_GetBankInfo(TvxHandle handle, uint8_t bank, uint8_t* record)
@@ -104,34 +104,22 @@ extern "C"
 
     TVXSIM_EXPORT int TvxSim_Configure(const char* text)
     {
-        Guard guard(SimulationMutex());
-        return text != nullptr && Host().Configure(text) ? 1 : 0;
+        return ConfigureHost<CGen3Host>(text);
     }
 
     TVXSIM_EXPORT const char* TvxSim_LastError(void)
     {
-        Guard guard(SimulationMutex());
-        return Host().LastError().c_str();
+        return HostError<CGen3Host>();
     }
 
     TVXSIM_EXPORT uint64_t TvxSim3_Count(uint32_t index, const char* counter)
     {
-        Guard guard(SimulationMutex());
-        size_t which = 0;
-        while (which < Gen3CounterCount &&
-               (counter == nullptr || std::strcmp(counter, Gen3CounterNames[which]) != 0))
-            ++which;
-        if (which == Gen3CounterCount)
-            return UINT64_MAX;
-        CEmulatedGen3Card* card = CardAt(index);
-        return card == nullptr ? 0 : card->CounterValues()[which];
+        return CounterValue<CGen3Host>(index, counter);
     }
 
     TVXSIM_EXPORT void TvxSim3_ClearCounters(uint32_t index)
     {
-        Guard guard(SimulationMutex());
-        if (CEmulatedGen3Card* card = CardAt(index))
-            card->ClearCounters();
+        ClearCardCounters<CGen3Host>(index);
     }
 
     TVXSIM_EXPORT uint32_t TvxSim3_Peek(uint32_t index, uint32_t window, uint32_t byteOffset)
@@ -156,6 +144,14 @@ extern "C"
         return card == nullptr ? 0 : card->LastWrite(window, byteOffset);
     }
 
+    TVXSIM_EXPORT uint32_t TvxSim3_WriteLog(uint32_t index, uint32_t window, uint32_t byteOffset,
+                                            uint32_t* values, uint32_t capacity)
+    {
+        Guard guard(SimulationMutex());
+        CEmulatedGen3Card* card = CardAt(index);
+        return card == nullptr ? 0 : CopyOut(card->WriteLog(window, byteOffset), values, capacity);
+    }
+
     TVXSIM_EXPORT uint32_t TvxSim3_PeekFpga(uint32_t index, uint32_t byteAddress)
     {
         Guard guard(SimulationMutex());
@@ -176,10 +172,7 @@ extern "C"
         CEmulatedGen3Card* card = CardAt(index);
         if (card == nullptr)
             return 0;
-        const std::vector<uint8_t>& received = card->Microcontroller().ReceivedBytes();
-        if (buffer != nullptr)
-            std::memcpy(buffer, received.data(), std::min<size_t>(capacity, received.size()));
-        return static_cast<uint32_t>(received.size());
+        return CopyOut(card->Microcontroller().ReceivedBytes(), buffer, capacity);
     }
 
     TVXSIM_EXPORT int TvxSim3_McuSend(uint32_t index, const uint8_t* bytes, uint32_t count)
@@ -196,36 +189,18 @@ extern "C"
 
     TVXSIM_EXPORT uint32_t TvxSim3_OpenHandles(uint32_t index)
     {
-        Guard guard(SimulationMutex());
-        return Host().OpenHandles(index);
+        return CardOpenHandles<CGen3Host>(index);
     }
 
     TVXSIM_EXPORT uint32_t TvxSim3_LastConfigure(uint32_t index, char* path, uint32_t capacity,
                                                  uint32_t* flags)
     {
-        Guard guard(SimulationMutex());
-        CEmulatedGen3Card* card = CardAt(index);
-        if (card == nullptr)
-            return 0;
-        if (path != nullptr && capacity > 0)
-        {
-            const size_t length = std::min<size_t>(capacity - 1, card->LastConfigurePath.size());
-            std::memcpy(path, card->LastConfigurePath.data(), length);
-            path[length] = '\0';
-        }
-        if (flags != nullptr)
-            *flags = card->LastConfigureFlags;
-        return static_cast<uint32_t>(
-            card->CounterValues()[static_cast<size_t>(Gen3Counter::Configures)]);
+        return LastConfiguration<CGen3Host>(index, path, capacity, flags);
     }
 
     TVXSIM_EXPORT double TvxSim3_ClockFrequency(uint32_t index, uint32_t clock)
     {
-        Guard guard(SimulationMutex());
-        CEmulatedGen3Card* card = CardAt(index);
-        if (card == nullptr || clock >= card->ClockFrequencies.size())
-            return 0.0;
-        return card->ClockFrequencies[clock];
+        return CardClockFrequency<CGen3Host>(index, clock);
     }
 
 } // extern "C"
@@ -250,6 +225,7 @@ TVXSIM_SAME_TYPE(TvxSim3_ClearCounters);
 TVXSIM_SAME_TYPE(TvxSim3_Peek);
 TVXSIM_SAME_TYPE(TvxSim3_Poke);
 TVXSIM_SAME_TYPE(TvxSim3_LastWrite);
+TVXSIM_SAME_TYPE(TvxSim3_WriteLog);
 TVXSIM_SAME_TYPE(TvxSim3_PeekFpga);
 TVXSIM_SAME_TYPE(TvxSim3_PokeFpga);
 TVXSIM_SAME_TYPE(TvxSim3_McuReceived);

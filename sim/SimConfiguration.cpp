@@ -250,6 +250,7 @@ const std::vector<Gen3Rule>& Gen3Rules()
          }},
         {"probe_answers", true,
          [](auto& v, auto& s) { return ParseNumberList(v, 0xFF, s.ProbeAnswers); }},
+        {"probe_stuck", false, [](auto& v, auto& s) { return ParseInto(v, 1, s.ProbeStuck); }},
         {"fpga_space", false, [](auto& v, auto& s) { return ParseFpgaSpace(v, s.FpgaSpaceBytes); }},
         {"bridge_error", false, [](auto& v, auto& s) { return ParseBridgeError(v, s.Bridge); }},
         {"mailbox_upper", false,

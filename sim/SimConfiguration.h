@@ -66,6 +66,7 @@ struct Gen3CardSettings
     std::vector<uint32_t> RefusedPages;
     std::optional<uint32_t> IndirectCompleteAfter = 0; // empty: never completes
     std::vector<uint8_t> ProbeAnswers;
+    bool ProbeStuck = false; // the probe controller never finishes a command
     uint32_t FpgaSpaceBytes = 0x1000000;
     BridgeError Bridge = BridgeError::Clear;
     uint16_t MailboxUpper = 0;

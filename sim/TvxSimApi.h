@@ -27,7 +27,8 @@ extern "C"
     // A counter of the card at this library index (names in sim/README.md); UINT64_MAX for a name
     // that is not a counter, so that a misspelt name fails a test instead of reading 0.
     typedef uint64_t TvxSim3_Count_t(uint32_t index, const char* counter);
-    // Sets every counter of the card to 0 and forgets the bytes its microcontroller received.
+    // Sets every counter of the card to 0 and forgets the bytes its microcontroller received and
+    // the write logs (TvxSim3_WriteLog).
     typedef void TvxSim3_ClearCounters_t(uint32_t index);
     // The word a read of window 0, 2 or 3 at byteOffset would return now, without its side effects
     // (nothing counted, no countdown advanced). Window 0 shows the FPGA space at the current page.
@@ -39,6 +40,11 @@ extern "C"
     // The last word the host wrote to that register (0 when never written). Window 0: what the page
     // view shows now.
     typedef uint32_t TvxSim3_LastWrite_t(uint32_t index, uint32_t window, uint32_t byteOffset);
+    // Copies up to capacity of the words the host wrote to that register of window 2 or 3, in
+    // order (since power-up or TvxSim3_ClearCounters; the first 2^20 are kept); returns how many
+    // the log holds. Window 0 has no log.
+    typedef uint32_t TvxSim3_WriteLog_t(uint32_t index, uint32_t window, uint32_t byteOffset,
+                                        uint32_t* values, uint32_t capacity);
     // The simulated FPGA space by byte address (4-byte aligned); 0xFFFFFFFF beyond its end.
     typedef uint32_t TvxSim3_PeekFpga_t(uint32_t index, uint32_t byteAddress);
     typedef void TvxSim3_PokeFpga_t(uint32_t index, uint32_t byteAddress, uint32_t value);

@@ -106,6 +106,18 @@ TEST(Gen3Card, CardsThatCannotBeHeldAreInvalidAndClosedOnlyIfOpened)
     EXPECT_EQ(trace.Texts().size(), 3u);
 }
 
+TEST(Gen3Card, AFailingCloseReachesTheTraceWithTheLibrarysText)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("fail = close")));
+    CCardTraceRecorder trace;
+    {
+        CTVX3Card card(0, CardForUse{});
+        ASSERT_TRUE(card.Open(0, nullptr));
+    }
+    EXPECT_EQ(trace.Texts(), std::vector<std::string>{"card cannot be closed"});
+    EXPECT_EQ(SimHost::Count3(0, "closes"), 1u); // not tried again
+}
+
 TEST(Gen3Card, OpenMapsTheWindowsResetsThePageAndClearsABridgeError)
 {
     ASSERT_TRUE(SimHost::Configure(Card("bridge_error = 1")));

@@ -76,18 +76,20 @@ TEST(Gen3FpgaDirect, OnlyReadsTouchTheLaneAndStatusRegisters)
     ASSERT_TRUE(SimHost::Configure(Card("bridge_error = always")));
     CTVX3Card card(0, CardForUse{});
     ASSERT_TRUE(card.Open(OPEN_LANE_SELECT, nullptr));
-    const uint64_t lanes = SimHost::Count3(0, "lane_writes");
     const uint64_t clears = SimHost::Count3(0, "status_clears");
-    for (uint32_t address = 0; address < 4; ++address)
+    const uint32_t addresses[] = {6, 3, 4, 1};
+    for (uint32_t address : addresses)
         card.WriteFpga(address, address + 1);
-    EXPECT_EQ(SimHost::Count3(0, "lane_writes"), lanes);
+    EXPECT_TRUE(SimHost::WriteLog3(0, 3, 0x24).empty());
     EXPECT_EQ(SimHost::Count3(0, "status_clears"), clears);
 
-    // Each read enables a lane before and disables it after; the error its read raised is cleared.
-    for (uint32_t address = 0; address < 4; ++address)
+    // Each read enables the lane of its word address mod 4 before and disables it after; the error
+    // its read raised is cleared.
+    for (uint32_t address : addresses)
         EXPECT_EQ(card.ReadFpga(address), address + 1);
-    EXPECT_EQ(SimHost::Count3(0, "lane_writes"), lanes + 8);
-    EXPECT_EQ(SimHost::LastWrite3(0, 3, 0x24), 0u);
+    const std::vector<uint32_t> lanes = {0x0F000000, 0, 0xF0000000, 0,
+                                         0x000F0000, 0, 0x00F00000, 0};
+    EXPECT_EQ(SimHost::WriteLog3(0, 3, 0x24), lanes);
     EXPECT_EQ(SimHost::Count3(0, "status_clears"), clears + 4);
 
     ASSERT_TRUE(SimHost::Configure(Card()));
@@ -136,6 +138,17 @@ TEST(Gen3BusProbe, ExactlyOneAnsweringAddressIsKept)
     // Two passes over the eight addresses; the seven silent ones recovered each time.
     EXPECT_EQ(SimHost::Count3(0, "probe_commands"), 16u);
     EXPECT_EQ(SimHost::Count3(0, "probe_clears"), 14u);
+}
+
+TEST(Gen3BusProbe, AStuckControllerSwitchesTheProbeOffAfterOneCommand)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("probe_stuck = 1")));
+    CTVX3Card card(0, CardForUse{});
+    CStopwatch watch;
+    ASSERT_TRUE(card.Open(OPEN_BUS_PROBE, nullptr));
+    EXPECT_LT(watch.ElapsedSeconds(), 0.6); // one 100 ms poll, not one per probing step
+    EXPECT_FALSE(card.IsProbeEnabled());
+    EXPECT_EQ(SimHost::Count3(0, "probe_commands"), 1u);
 }
 
 TEST(Gen3BusProbe, NoneOrSeveralAnsweringAddressesSwitchTheProbeOff)

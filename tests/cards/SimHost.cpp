@@ -37,6 +37,14 @@ template <typename Function> Function* Find(bool gen3, const char* name)
     return function;
 }
 
+// A log function asked first for its length, then for its words.
+template <typename Fill> std::vector<uint32_t> AllWords(Fill fill)
+{
+    std::vector<uint32_t> words(fill(nullptr, 0));
+    fill(words.data(), static_cast<uint32_t>(words.size()));
+    return words;
+}
+
 } // namespace
 
 bool Configure(const std::string& text)
@@ -58,6 +66,13 @@ void Poke3(uint32_t index, uint32_t window, uint32_t byteOffset, uint32_t value)
 uint32_t LastWrite3(uint32_t index, uint32_t window, uint32_t byteOffset)
 {
     return Find<TvxSim3_LastWrite_t>(true, "TvxSim3_LastWrite")(index, window, byteOffset);
+}
+
+std::vector<uint32_t> WriteLog3(uint32_t index, uint32_t window, uint32_t byteOffset)
+{
+    auto* writeLog = Find<TvxSim3_WriteLog_t>(true, "TvxSim3_WriteLog");
+    return AllWords([&](uint32_t* values, uint32_t capacity)
+                    { return writeLog(index, window, byteOffset, values, capacity); });
 }
 
 uint32_t PeekFpga3(uint32_t index, uint32_t byteAddress)
@@ -86,9 +101,8 @@ uint64_t Count2(uint32_t index, const char* counter)
 std::vector<uint32_t> ControlWords2(uint32_t index)
 {
     auto* controlWords = Find<TvxSim2_ControlWords_t>(false, "TvxSim2_ControlWords");
-    std::vector<uint32_t> words(controlWords(index, nullptr, 0));
-    controlWords(index, words.data(), static_cast<uint32_t>(words.size()));
-    return words;
+    return AllWords([&](uint32_t* words, uint32_t capacity)
+                    { return controlWords(index, words, capacity); });
 }
 
 uint32_t SpaceConfig2(uint32_t index, uint32_t space)

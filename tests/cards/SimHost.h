@@ -15,6 +15,7 @@ bool Configure(const std::string& text);
 uint64_t Count3(uint32_t index, const char* counter);
 void Poke3(uint32_t index, uint32_t window, uint32_t byteOffset, uint32_t value);
 uint32_t LastWrite3(uint32_t index, uint32_t window, uint32_t byteOffset);
+std::vector<uint32_t> WriteLog3(uint32_t index, uint32_t window, uint32_t byteOffset);
 uint32_t PeekFpga3(uint32_t index, uint32_t byteAddress);
 void PokeFpga3(uint32_t index, uint32_t byteAddress, uint32_t value);
 uint32_t LastConfigureFlags3(uint32_t index);
