@@ -3,7 +3,7 @@
 
 #include "FaultTrap.h"
 #include "Gen3Host.h"
-#include "SimInspection.h"
+#include "SimQueries.h"
 #include "SimStatus.h"
 #include "TvxSimApi.h"
 #include "TvxSimExport.h"
