@@ -45,7 +45,9 @@ ProcessResult RunTool(const ToolRun& run)
     request.RemovedEnvironment.push_back("TVXSIM_CONFIG");
     if (run.WithBoardLibraries)
         request.Environment.emplace_back(LibrarySearchPathVariable(), LibraryPathWithSim());
-    if (!run.SimConfiguration.empty())
+    if (!run.SimConfigurationFile.empty())
+        request.Environment.emplace_back("TVXSIM_CONFIG", ScenarioPath(run.SimConfigurationFile));
+    else if (!run.SimConfiguration.empty())
     {
         const std::string configPath = ScratchPath(UniqueConfigurationName());
         WriteFileBytes(configPath, run.SimConfiguration);
@@ -66,6 +68,11 @@ ProcessResult RunTool(const std::vector<std::string>& arguments)
 int FailureCode()
 {
     return ShellExitCode(-1);
+}
+
+std::string ScenarioPath(const std::string& name)
+{
+    return std::string(MISTLE_SCENARIO_DIR) + "/" + name;
 }
 
 std::string ScratchPath(const std::string& name)

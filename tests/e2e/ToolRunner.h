@@ -12,9 +12,10 @@ namespace MistleTest
 struct ToolRun
 {
     std::vector<std::string> Arguments;
-    std::string Input;              // standard input, closed after it
-    std::string SimConfiguration;   // text of a stand-in configuration; empty: the default card
-    bool WithBoardLibraries = true; // false: the stand-in libraries cannot be found
+    std::string Input;                // standard input, closed after it
+    std::string SimConfiguration;     // text of a stand-in configuration; empty: the default card
+    std::string SimConfigurationFile; // or a scenario of sim/scenarios/, by its file name
+    bool WithBoardLibraries = true;   // false: the stand-in libraries cannot be found
 };
 
 Corvane::Common::ProcessResult RunTool(const ToolRun& run);
@@ -24,6 +25,9 @@ Corvane::Common::ProcessResult RunTool(const std::vector<std::string>& arguments
 
 // The exit code that the shell sees for the tool's -1.
 int FailureCode();
+
+// A shipped scenario of the stand-in, by its file name.
+std::string ScenarioPath(const std::string& name);
 
 // A scratch folder of this test program, and file helpers for it.
 std::string ScratchPath(const std::string& name);

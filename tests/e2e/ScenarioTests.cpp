@@ -1,0 +1,58 @@
+#include "ToolRunner.h"
+
+#include <gtest/gtest.h>
+
+using namespace MistleTest;
+
+namespace
+{
+struct Scenario
+{
+    const char* File;
+    std::vector<std::string> Arguments;
+    std::string Input;
+    std::string Output; // the run's last line of output
+    bool Succeeds;
+};
+
+std::string LastLine(const std::string& output)
+{
+    const size_t end = output.find_last_not_of('\n');
+    if (end == std::string::npos)
+        return output;
+    const size_t start = output.rfind('\n', end);
+    return output.substr(start == std::string::npos ? 0 : start + 1, end - start);
+}
+} // namespace
+
+// The scenarios shipped for people trying the tool: each still loads and shows what it promises.
+TEST(Scenarios, EachShippedScenarioShowsItsCase)
+{
+    const Scenario scenarios[] = {
+        {"default.ini", {"/am"}, "", "System is in application mode", true},
+        {"three-cards.ini", {"/sm"}, "2\n", "System is in service mode.", true},
+        {"three-cards.ini", {"/index", "0", "/sm"}, "", "System is not in service mode!", false},
+        {"duplicate-serials.ini", {"/sn", "5555", "/sm"}, "", "System is in service mode.", true},
+        {"unknown-models.ini", {"/am"}, "", "Warning! Selected card not supported.", false},
+        {"gen2-only.ini",
+         {"/am"},
+         "",
+         "No Corvane cards that can be used with this application could be found that are ready "
+         "for use!",
+         false},
+        {"boot-loader.ini", {"/sm"}, "", "System is in service mode.", true},
+        {"open-fails.ini", {"/am"}, "", "Error! The selected card could not be opened.", false},
+        {"never-ready.ini", {"/am"}, "", "System is in application mode", true},
+    };
+    for (const Scenario& scenario : scenarios)
+    {
+        SCOPED_TRACE(scenario.File);
+        ToolRun run;
+        run.SimConfigurationFile = scenario.File;
+        run.Arguments = scenario.Arguments;
+        run.Input = scenario.Input;
+        const auto result = RunTool(run);
+        EXPECT_EQ(LastLine(result.Output), scenario.Output);
+        EXPECT_EQ(result.ExitCode, scenario.Succeeds ? 0 : FailureCode());
+    }
+}
