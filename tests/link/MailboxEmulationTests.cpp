@@ -1,5 +1,5 @@
 // The mailbox transport against the stand-in's emulated microcontroller, through a real card.
-#include "../cards/SimHost.h"
+#include "SimHost.h"
 
 #include "cards/CTVX3Card.h"
 #include "link/Mailbox.h"
