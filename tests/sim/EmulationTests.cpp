@@ -147,7 +147,7 @@ TEST_P(EmulationDeathTest, FaultOutsideTheWindowsStillCrashes)
 
 TEST_P(EmulationDeathTest, AccessAfterUnmapEndsWithAClearMessage)
 {
-    ASSERT_EQ(Gen3<TORVEX3_UnmapWindow_t>("TORVEX3_UnmapWindow")(Card.Handle, Card.Registers), 0u);
+    ASSERT_EQ(UnmapWindow3(Card.Handle, Card.Registers), 0u);
     EXPECT_DEATH(GetParam()->ReadRegister(Card.Registers, 44), "tvxsim: .*unmapped");
 }
 

@@ -49,29 +49,27 @@ ProcessResult RunChild(const std::string& mode, const std::string& configuration
 // The child's part: use the cards the environment's configuration describes, then end.
 void RunAsChild(const std::string& mode)
 {
-    auto* openGen3 = Gen3<TORVEX3_OpenEx_t>("TORVEX3_OpenEx");
-    auto* openGen2 = Gen2<TORVEX2_OpenCardByIndex_t>("TORVEX2_OpenCardByIndex");
     TvxHandle handle = 0;
     if (mode == "default")
     {
-        ASSERT_EQ(openGen3(0, 0, 0, &handle), 0u);
+        ASSERT_EQ(OpenEx3(0, 0, 0, &handle), 0u);
         uint8_t info[TVX3_CARD_INFO_SIZE] = {};
-        ASSERT_EQ(Gen3<TORVEX3_GetCardInfo_t>("TORVEX3_GetCardInfo")(handle, info), 0u);
+        ASSERT_EQ(GetCardInfo3(handle, info), 0u);
         uint32_t serialAndModel[3] = {};
         std::memcpy(serialAndModel, info, sizeof serialAndModel);
         EXPECT_EQ(serialAndModel[TVX3_CARD_INFO_SERIAL / 4], 10001u);
         EXPECT_EQ(serialAndModel[TVX3_CARD_INFO_MODEL_CODE / 4], 0x10Cu);
-        EXPECT_NE(openGen3(1, 0, 0, &handle), 0u) << "the default host has one card";
-        EXPECT_NE(openGen2(0, &handle), 0u) << "and no Gen 2 card";
+        EXPECT_NE(OpenEx3(1, 0, 0, &handle), 0u) << "the default host has one card";
+        EXPECT_NE(OpenCardByIndex2(0, &handle), 0u) << "and no Gen 2 card";
         return;
     }
     const MappedCard card = OpenAndMap(0);
     ASSERT_NE(card.Handle, 0u);
     for (uint8_t byte : {0x56, 0x4E, 0x3F})
         card.Register(MAILBOX) = 0x0400u | byte;
-    ASSERT_EQ(openGen2(3, &handle), 0u);
+    ASSERT_EQ(OpenCardByIndex2(3, &handle), 0u);
     uint8_t space[TVX2_SPACE_INFO_SIZE] = {};
-    ASSERT_EQ(Gen2<TORVEX2_GetSpaceInfo_t>("TORVEX2_GetSpaceInfo")(handle, 1, space), 0u);
+    ASSERT_EQ(GetSpaceInfo2(handle, 1, space), 0u);
     volatile uint32_t* control = nullptr;
     std::memcpy(&control, space + TVX2_SPACE_INFO_POINTER, sizeof control);
     control[0x100] = 0x00034080;

@@ -5,6 +5,7 @@
 // the card layer holds. A missing library or function ends the test program with a message.
 
 #include "cards/BoardLibraryApi.h"
+#include "sim/TvxSimApi.h"
 
 #include <cstdint>
 #include <string>
@@ -13,41 +14,56 @@
 namespace Corvane::Common::SimHost
 {
 
+enum class Library
+{
+    Gen2,
+    Gen3
+};
+void* FindFunction(Library library, const char* name);
+
+// An exported function of a stand-in library, looked up when it is called.
+template <typename Function> struct CFunction
+{
+    Library Of;
+    const char* Name;
+    template <typename... Arguments> auto operator()(Arguments... arguments) const
+    {
+        return reinterpret_cast<Function*>(FindFunction(Of, Name))(arguments...);
+    }
+};
+
+#define SIM_FUNCTION(library, name, function)                                                      \
+    const CFunction<function##_t> name = {Library::library, #function}
+
 // Replaces the simulated cards of both libraries with this configuration text.
 bool Configure(const std::string& text);
 // The last configuration error of the Gen 3 library; "" when there was none.
 std::string LastError();
 
-uint64_t Count3(uint32_t index, const char* counter);
-void ClearCounters3(uint32_t index);
-uint32_t Peek3(uint32_t index, uint32_t window, uint32_t byteOffset);
-void Poke3(uint32_t index, uint32_t window, uint32_t byteOffset, uint32_t value);
-uint32_t LastWrite3(uint32_t index, uint32_t window, uint32_t byteOffset);
+SIM_FUNCTION(Gen3, Count3, TvxSim3_Count);
+SIM_FUNCTION(Gen3, ClearCounters3, TvxSim3_ClearCounters);
+SIM_FUNCTION(Gen3, Peek3, TvxSim3_Peek);
+SIM_FUNCTION(Gen3, Poke3, TvxSim3_Poke);
+SIM_FUNCTION(Gen3, LastWrite3, TvxSim3_LastWrite);
+SIM_FUNCTION(Gen3, PeekFpga3, TvxSim3_PeekFpga);
+SIM_FUNCTION(Gen3, PokeFpga3, TvxSim3_PokeFpga);
 std::vector<uint32_t> WriteLog3(uint32_t index, uint32_t window, uint32_t byteOffset);
-uint32_t PeekFpga3(uint32_t index, uint32_t byteAddress);
-void PokeFpga3(uint32_t index, uint32_t byteAddress, uint32_t value);
 uint32_t LastConfigureFlags3(uint32_t index);
 // The bytes the emulated microcontroller of a Gen 3 card took from the host, in order.
 std::vector<uint8_t> McuReceived3(uint32_t index);
 
-uint64_t Count2(uint32_t index, const char* counter);
+SIM_FUNCTION(Gen2, Count2, TvxSim2_Count);
+SIM_FUNCTION(Gen2, SpaceConfig2, TvxSim2_SpaceConfig);
+SIM_FUNCTION(Gen2, Peek2, TvxSim2_Peek);
+SIM_FUNCTION(Gen2, Poke2, TvxSim2_Poke);
 std::vector<uint32_t> ControlWords2(uint32_t index); // words of the control command register
-uint32_t SpaceConfig2(uint32_t index, uint32_t space);
-uint32_t Peek2(uint32_t index, uint32_t space, uint32_t byteOffset);
-void Poke2(uint32_t index, uint32_t space, uint32_t byteOffset, uint32_t value);
 
-// A board-library function by name, for the stand-in's own tests, which call the libraries
-// without the card layer: Gen3<TORVEX3_Close_t>("TORVEX3_Close").
-void* Gen3Function(const char* name);
-void* Gen2Function(const char* name);
-template <typename Function> Function* Gen3(const char* name)
-{
-    return reinterpret_cast<Function*>(Gen3Function(name));
-}
-template <typename Function> Function* Gen2(const char* name)
-{
-    return reinterpret_cast<Function*>(Gen2Function(name));
-}
+// The few board-library functions the stand-in's own tests call without the card layer.
+SIM_FUNCTION(Gen3, OpenEx3, TORVEX3_OpenEx);
+SIM_FUNCTION(Gen3, GetCardInfo3, TORVEX3_GetCardInfo);
+SIM_FUNCTION(Gen3, UnmapWindow3, TORVEX3_UnmapWindow);
+SIM_FUNCTION(Gen2, OpenCardByIndex2, TORVEX2_OpenCardByIndex);
+SIM_FUNCTION(Gen2, GetSpaceInfo2, TORVEX2_GetSpaceInfo);
 
 constexpr uint32_t MAILBOX = 44;
 constexpr uint32_t MAILBOX_BYTE = 4 * MAILBOX;
