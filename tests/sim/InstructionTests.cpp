@@ -23,9 +23,37 @@ struct Outcome
     uint64_t Flags;
 };
 
+// Each form: a name for its function, the instruction, the flags it defines, and whether it reads
+// and whether it writes the card word.
+#define FORMS(FORM)                                                                                \
+    FORM(Load, "movl (%[p]), %k[v]", 0, true, false)                                               \
+    FORM(Store, "movl %k[b], (%[p])", 0, false, true)                                              \
+    FORM(StoreImmediate, "movl $0x87654321, (%[p])", 0, false, true)                               \
+    FORM(AddLoad, "addl (%[p]), %k[v]", AllFlags, true, false)                                     \
+    FORM(AddStore, "addl %k[b], (%[p])", AllFlags, true, true)                                     \
+    FORM(AdcLoad, "adcl (%[p]), %k[v]", AllFlags, true, false)                                     \
+    FORM(SubLoad, "subl (%[p]), %k[v]", AllFlags, true, false)                                     \
+    FORM(SubStore, "subl %k[b], (%[p])", AllFlags, true, true)                                     \
+    FORM(SbbStore, "sbbl %k[b], (%[p])", AllFlags, true, true)                                     \
+    FORM(AndLoad, "andl (%[p]), %k[v]", LogicFlags, true, false)                                   \
+    FORM(OrStore, "orl %k[b], (%[p])", LogicFlags, true, true)                                     \
+    FORM(XorLoad, "xorl (%[p]), %k[v]", LogicFlags, true, false)                                   \
+    FORM(CmpLoad, "cmpl (%[p]), %k[v]", AllFlags, true, false)                                     \
+    FORM(CmpStore, "cmpl %k[b], (%[p])", AllFlags, true, false)                                    \
+    FORM(TestStore, "testl %k[b], (%[p])", LogicFlags, true, false)                                \
+    FORM(TestImmediate, "testl $0x10000000, (%[p])", LogicFlags, true, false)                      \
+    FORM(OrImmediate, "orl $0x0F00F00F, (%[p])", LogicFlags, true, true)                           \
+    FORM(AndSignedByte, "andl $-16, (%[p])", LogicFlags, true, true)                               \
+    FORM(CmpSignedByte, "cmpl $-1, (%[p])", AllFlags, true, false)                                 \
+    FORM(AddByte, "addl $100, (%[p])", AllFlags, true, true)                                       \
+    FORM(Increment, "incl (%[p])", AllFlags, true, true)                                           \
+    FORM(Decrement, "decl (%[p])", AllFlags, true, true)                                           \
+    FORM(BitTest, "btl $28, (%[p])", CarryOnly, true, false)                                       \
+    FORM(LockedAdd, "lock addl %k[b], (%[p])", AllFlags, true, true)
+
 // Runs one instruction with value in a register (%[v]), other in a register (%[b]) and the
 // carry flag preset from carry; the stack pointer is moved past the red zone before pushfq.
-#define INSTRUCTION(name, text)                                                                    \
+#define INSTRUCTION(name, text, defined, reads, writes)                                            \
     Outcome name(volatile uint32_t* p, uint32_t value, uint32_t other, uint32_t carry)             \
     {                                                                                              \
         uint64_t flags;                                                                            \
@@ -40,30 +68,7 @@ struct Outcome
         return {value, flags};                                                                     \
     }
 
-INSTRUCTION(Load, "movl (%[p]), %k[v]")
-INSTRUCTION(Store, "movl %k[b], (%[p])")
-INSTRUCTION(StoreImmediate, "movl $0x87654321, (%[p])")
-INSTRUCTION(AddLoad, "addl (%[p]), %k[v]")
-INSTRUCTION(AddStore, "addl %k[b], (%[p])")
-INSTRUCTION(AdcLoad, "adcl (%[p]), %k[v]")
-INSTRUCTION(SubLoad, "subl (%[p]), %k[v]")
-INSTRUCTION(SubStore, "subl %k[b], (%[p])")
-INSTRUCTION(SbbStore, "sbbl %k[b], (%[p])")
-INSTRUCTION(AndLoad, "andl (%[p]), %k[v]")
-INSTRUCTION(OrStore, "orl %k[b], (%[p])")
-INSTRUCTION(XorLoad, "xorl (%[p]), %k[v]")
-INSTRUCTION(CmpLoad, "cmpl (%[p]), %k[v]")
-INSTRUCTION(CmpStore, "cmpl %k[b], (%[p])")
-INSTRUCTION(TestStore, "testl %k[b], (%[p])")
-INSTRUCTION(TestImmediate, "testl $0x10000000, (%[p])")
-INSTRUCTION(OrImmediate, "orl $0x0F00F00F, (%[p])")
-INSTRUCTION(AndSignedByte, "andl $-16, (%[p])")
-INSTRUCTION(CmpSignedByte, "cmpl $-1, (%[p])")
-INSTRUCTION(AddByte, "addl $100, (%[p])")
-INSTRUCTION(Increment, "incl (%[p])")
-INSTRUCTION(Decrement, "decl (%[p])")
-INSTRUCTION(BitTest, "btl $28, (%[p])")
-INSTRUCTION(LockedAdd, "lock addl %k[b], (%[p])")
+FORMS(INSTRUCTION)
 
 struct Form
 {
@@ -74,32 +79,8 @@ struct Form
     bool WritesCard;
 };
 
-const Form Forms[] = {
-    {"mov load", Load, 0, true, false},
-    {"mov store", Store, 0, false, true},
-    {"mov store immediate", StoreImmediate, 0, false, true},
-    {"add load", AddLoad, AllFlags, true, false},
-    {"add store", AddStore, AllFlags, true, true},
-    {"adc load", AdcLoad, AllFlags, true, false},
-    {"sub load", SubLoad, AllFlags, true, false},
-    {"sub store", SubStore, AllFlags, true, true},
-    {"sbb store", SbbStore, AllFlags, true, true},
-    {"and load", AndLoad, LogicFlags, true, false},
-    {"or store", OrStore, LogicFlags, true, true},
-    {"xor load", XorLoad, LogicFlags, true, false},
-    {"cmp load", CmpLoad, AllFlags, true, false},
-    {"cmp store", CmpStore, AllFlags, true, false},
-    {"test store", TestStore, LogicFlags, true, false},
-    {"test immediate", TestImmediate, LogicFlags, true, false},
-    {"or immediate", OrImmediate, LogicFlags, true, true},
-    {"and sign-extended byte", AndSignedByte, LogicFlags, true, true},
-    {"cmp sign-extended byte", CmpSignedByte, AllFlags, true, false},
-    {"add byte immediate", AddByte, AllFlags, true, true},
-    {"inc", Increment, AllFlags, true, true},
-    {"dec", Decrement, AllFlags, true, true},
-    {"bt immediate", BitTest, CarryOnly, true, false},
-    {"lock add", LockedAdd, AllFlags, true, true},
-};
+#define FORM_ROW(name, text, flags, reads, writes) {text, name, flags, reads, writes},
+const Form Forms[] = {FORMS(FORM_ROW)};
 
 struct Operands
 {
