@@ -40,7 +40,8 @@ TEST(Gen3FpgaDirect, ThePageChangesOnlyWhenTheAddressLeavesIt)
     EXPECT_EQ(SimHost::LastWrite3(0, 3, 0x20), 0u);
 
     card.WriteFpga(0x2FFFFF, 0xA5A5A5A5); // last word of page 0x800000
-    card.WriteFpga(0x200000, 0x5A5A5A5A);
+    card.WriteFpga(0x200000, 0x5A5A5A5A); // its first word
+    EXPECT_EQ(card.ReadFpga(0x2FFFFF), 0xA5A5A5A5u);
     EXPECT_EQ(SimHost::PeekFpga3(0, 0xBFFFFC), 0xA5A5A5A5u);
     EXPECT_EQ(SimHost::PeekFpga3(0, 0x800000), 0x5A5A5A5Au);
     EXPECT_EQ(PageWrites(), afterOpen + 3);

@@ -1,10 +1,11 @@
 // Run without the stand-in libraries on the library path: both board libraries are missing.
 
+#include "CardTraceRecorder.h"
+
 #include "cards/BoardLibraries.h"
 #include "cards/CTVX2Card.h"
 #include "cards/CTVX3Card.h"
 #include "cards/CardEnumeration.h"
-#include "cards/CardTrace.h"
 
 #include <gtest/gtest.h>
 
@@ -14,12 +15,6 @@ using namespace Corvane::Common;
 
 namespace
 {
-
-int TraceCount = 0;
-void CountTrace(const char*)
-{
-    ++TraceCount;
-}
 
 void ExpectNeutralCard(ITVXCard& card, int unknownModel)
 {
@@ -50,8 +45,7 @@ void ExpectNeutralCard(ITVXCard& card, int unknownModel)
 
 TEST(MissingLibrary, Gen3CardsAnswerWithNeutralValues)
 {
-    CardTraceObserver previous = SetCardTraceObserver(CountTrace);
-    TraceCount = 0;
+    CCardTraceRecorder trace;
     CTVX3Card inspected(3, CardForInspection{});
     EXPECT_TRUE(Gen3LibraryMissing);
     ExpectNeutralCard(inspected, MODEL_GEN3_UNKNOWN);
@@ -65,8 +59,7 @@ TEST(MissingLibrary, Gen3CardsAnswerWithNeutralValues)
     used.WriteRegister(44, 0x400);
     EXPECT_FALSE(used.IsProbeEnabled());
     // Without a library there is no status to turn into text.
-    EXPECT_EQ(TraceCount, 0);
-    SetCardTraceObserver(previous);
+    EXPECT_TRUE(trace.Texts().empty());
 }
 
 TEST(MissingLibrary, Gen2CardsAnswerWithNeutralValues)

@@ -1,9 +1,8 @@
 // The mailbox transport against the stand-in's emulated microcontroller, through a real card.
-#include "../cards/SimHost.h"
+#include "SimHost.h"
 
 #include "cards/CTVX3Card.h"
 #include "link/Mailbox.h"
-#include "platform/Time.h"
 
 #include <gtest/gtest.h>
 
@@ -22,11 +21,7 @@ protected:
         CurrentCard.reset(new CTVX3Card(0, CardForUse{}));
         ASSERT_TRUE(CurrentCard->Open(0, nullptr));
     }
-    void TearDown() override
-    {
-        CurrentCard.reset();
-        SetMicrocontrollerPatienceMilliseconds(5000);
-    }
+    void TearDown() override { CurrentCard.reset(); }
 };
 
 const uint8_t VersionRequest[] = {'V', 'N', '?'};
@@ -48,21 +43,6 @@ TEST_F(MailboxOnSimulatedCard, AFrameArrivesWholeAndTheUpperHalfIsKept)
     EXPECT_EQ(SimHost::McuReceived3(0), std::vector<uint8_t>(VersionRequest, VersionRequest + 3));
     EXPECT_EQ(SimHost::Count3(0, "mailbox_upper_changes"), 0u);
     EXPECT_EQ(SimHost::Count3(0, "tx_overruns"), 0u);
-}
-
-TEST_F(MailboxOnSimulatedCard, ASenderGivesUpOnAMicrocontrollerThatIsNeverReady)
-{
-    Use("tx_ready = never\n");
-    SetMicrocontrollerPatienceMilliseconds(150);
-    testing::internal::CaptureStdout();
-    CStopwatch watch;
-    EXPECT_FALSE(SendMailboxBytes(VersionRequest, sizeof(VersionRequest)));
-    const double elapsed = watch.ElapsedSeconds();
-    testing::internal::GetCapturedStdout();
-    EXPECT_GE(elapsed, 0.14);
-    EXPECT_LT(elapsed, 3.0);
-    EXPECT_TRUE(SimHost::McuReceived3(0).empty());
-    EXPECT_EQ(SimHost::Count3(0, "mailbox_writes"), 0u);
 }
 
 TEST_F(MailboxOnSimulatedCard, DrainTakesEveryWaitingByte)

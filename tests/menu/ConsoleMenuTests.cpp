@@ -115,12 +115,14 @@ TEST(ConsoleMenu, KeysAndFillsFollowTheItemNumber)
     EXPECT_EQ(ItemLine(10, 'a'), "");
 }
 
-TEST(ConsoleMenu, KeysSelectTheirItemsAndOnlyKeysOfItemsCount)
+TEST(ConsoleMenu, KeysSelectTheirItemsOfAtMost36AndOnlyKeysOfItemsCount)
 {
     const auto fill36 = [](CConsoleMenu& menu, std::FILE*, std::FILE*)
     {
         for (uint32_t i = 0; i < 36; ++i)
             menu.AddItem("Item", 100 + i);
+        EXPECT_FALSE(menu.AddItem("One too many", 136));
+        EXPECT_EQ(menu.GetItemCount(), 36);
         menu.SetNoExit(true);
     };
     EXPECT_EQ(RunMenu("0\n", fill36).Result, 109);
@@ -148,15 +150,12 @@ TEST(ConsoleMenu, LongTextsGetNoFillAndWidenTheLine)
     EXPECT_NE(run.Printed.find("\n-    " + std::string(69, 'y') + "2   -\n"), std::string::npos);
     EXPECT_NE(run.Printed.find("\n-    " + std::string(75, 'z') + "3   -\n"), std::string::npos);
     EXPECT_NE(run.Printed.find("\n-    " + std::string(79, 'w') + "4   -\n"), std::string::npos);
-}
-
-TEST(ConsoleMenu, OddTitleGetsNoExtraSpace)
-{
-    const MenuRun run =
+    const MenuRun odd =
         RunMenu("", [](CConsoleMenu& menu, std::FILE*, std::FILE*) { menu.SetTitle("Odd title"); });
     EXPECT_NE(
-        run.Printed.find("\n-" + std::string(34, ' ') + "Odd title" + std::string(34, ' ') + "-\n"),
-        std::string::npos);
+        odd.Printed.find("\n-" + std::string(34, ' ') + "Odd title" + std::string(34, ' ') + "-\n"),
+        std::string::npos)
+        << "no extra space for an odd title";
 }
 
 TEST(ConsoleMenu, QuitLineReadsExitOrBackAndQReturnsZeroOr999)
@@ -235,13 +234,4 @@ TEST(ConsoleMenu, OverlongLineIsOneBadSelection)
     EXPECT_EQ(run.Result, 15);
     EXPECT_EQ(run.Printed,
               CardMenuRound + "\nBad selection : '" + std::string(79, '7') + "'\n" + CardMenuRound);
-}
-
-TEST(ConsoleMenu, HoldsAtMost36Items)
-{
-    CConsoleMenu menu;
-    for (uint32_t i = 0; i < 36; ++i)
-        ASSERT_TRUE(menu.AddItem("Item", i));
-    EXPECT_FALSE(menu.AddItem("One too many", 36));
-    EXPECT_EQ(menu.GetItemCount(), 36);
 }

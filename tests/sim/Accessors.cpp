@@ -45,11 +45,6 @@ uint32_t ReplaceLowHalf(volatile uint32_t* registers, uint16_t low)
     return old;
 }
 
-bool BridgeErrorSet(uint8_t* bridge)
-{
-    return (*reinterpret_cast<volatile uint32_t*>(bridge + 0x34) & 0x04000000u) != 0;
-}
-
 void SetBits(volatile uint32_t* word, uint32_t mask)
 {
     *word |= mask;
@@ -79,8 +74,7 @@ const AccessorSet& ACCESSOR_SET_FUNCTION()
 {
     static const AccessorSet set = {ACCESSOR_SET_NAME, ReadRegister, WriteRegister, ReadMailbox,
                                     WriteMailbox,      ClearProbe,   ClearPage,     ReplaceLowHalf,
-                                    BridgeErrorSet,    SetBits,      ClearBits,     AddTo,
-                                    SumWords};
+                                    SetBits,           ClearBits,    AddTo,         SumWords};
     return set;
 }
 

@@ -17,7 +17,6 @@ struct AccessorSet
     void (*ClearProbe)(volatile uint32_t* registers); // store of an immediate, 32-bit displacement
     void (*ClearPage)(uint8_t* bridge);               // store of an immediate 0, 8-bit displacement
     uint32_t (*ReplaceLowHalf)(volatile uint32_t* registers, uint16_t low); // returns the old value
-    bool (*BridgeErrorSet)(uint8_t* bridge);
     void (*SetBits)(volatile uint32_t* word, uint32_t mask);
     void (*ClearBits)(volatile uint32_t* word, uint32_t mask);
     uint32_t (*AddTo)(volatile uint32_t* word, uint32_t addend);

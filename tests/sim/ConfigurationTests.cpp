@@ -106,19 +106,11 @@ state = /tmp/state.bin
     EXPECT_EQ(host.StatePath, "/tmp/state.bin");
 }
 
-TEST(SimConfiguration, EmptyTextIsAHostWithoutCardsAndTheDefaultIsOneGen3Card)
+TEST(SimConfiguration, EmptyTextIsAHostWithoutCards)
 {
     const SimConfiguration empty = MustParse("  # nothing here\n\n");
     EXPECT_TRUE(empty.Gen3Cards.empty());
     EXPECT_TRUE(empty.Gen2Cards.empty());
-
-    const SimConfiguration standard = SimConfiguration::Default();
-    ASSERT_EQ(standard.Gen3Cards.size(), 1u);
-    EXPECT_EQ(standard.Gen3Cards[0].Index, 0u);
-    EXPECT_EQ(standard.Gen3Cards[0].ModelCode, 0x10Cu);
-    EXPECT_NE(standard.Gen3Cards[0].Serial, 0u);
-    EXPECT_EQ(standard.Gen3Cards[0].Mcu, McuMode::Application);
-    EXPECT_TRUE(standard.Gen2Cards.empty());
 }
 
 TEST(SimConfiguration, EachErrorNamesTheFileAndTheLine)

@@ -1,7 +1,7 @@
 // What only a process of its own shows: the configuration read from the environment at first use,
 // and the trace written when the libraries unload. The test program runs itself as the child.
 
-#include "SimLibrary.h"
+#include "SimHost.h"
 
 #include "platform/Process.h"
 
@@ -14,8 +14,8 @@
 #include <iterator>
 #include <string>
 
-using namespace SimTest;
 using namespace Corvane::Common;
+using namespace Corvane::Common::SimHost;
 
 namespace
 {
@@ -49,37 +49,29 @@ ProcessResult RunChild(const std::string& mode, const std::string& configuration
 // The child's part: use the cards the environment's configuration describes, then end.
 void RunAsChild(const std::string& mode)
 {
-    const Gen3Library* gen3 = LoadGen3();
-    const Gen2Library* gen2 = LoadGen2();
-    ASSERT_NE(gen3, nullptr);
-    ASSERT_NE(gen2, nullptr);
     TvxHandle handle = 0;
-    ASSERT_EQ(gen3->OpenEx(0, 0, 0, &handle), 0u);
-    uint8_t info[TVX3_CARD_INFO_SIZE] = {};
-    ASSERT_EQ(gen3->GetCardInfo(handle, info), 0u);
-    uint32_t serial = 0;
-    uint32_t model = 0;
-    std::memcpy(&serial, info + TVX3_CARD_INFO_SERIAL, 4);
-    std::memcpy(&model, info + TVX3_CARD_INFO_MODEL_CODE, 4);
     if (mode == "default")
     {
-        EXPECT_EQ(serial, 10001u);
-        EXPECT_EQ(model, 0x10Cu);
-        EXPECT_NE(gen3->OpenEx(1, 0, 0, &handle), 0u) << "the default host has one card";
-        EXPECT_NE(gen2->OpenCardByIndex(0, &handle), 0u) << "and no Gen 2 card";
+        ASSERT_EQ(OpenEx3(0, 0, 0, &handle), 0u);
+        uint8_t info[TVX3_CARD_INFO_SIZE] = {};
+        ASSERT_EQ(GetCardInfo3(handle, info), 0u);
+        uint32_t serialAndModel[3] = {};
+        std::memcpy(serialAndModel, info, sizeof serialAndModel);
+        EXPECT_EQ(serialAndModel[TVX3_CARD_INFO_SERIAL / 4], 10001u);
+        EXPECT_EQ(serialAndModel[TVX3_CARD_INFO_MODEL_CODE / 4], 0x10Cu);
+        EXPECT_NE(OpenEx3(1, 0, 0, &handle), 0u) << "the default host has one card";
+        EXPECT_NE(OpenCardByIndex2(0, &handle), 0u) << "and no Gen 2 card";
         return;
     }
-    void* registers = nullptr;
-    ASSERT_EQ(gen3->MapWindow(handle, 2, 0, 0x800, &registers), 0u);
-    volatile uint32_t& mailbox = static_cast<volatile uint32_t*>(registers)[MAILBOX];
+    const MappedCard card = OpenAndMap(0);
+    ASSERT_NE(card.Handle, 0u);
     for (uint8_t byte : {0x56, 0x4E, 0x3F})
-        mailbox = 0x0400u | byte;
-    TvxHandle gen2Handle = 0;
-    ASSERT_EQ(gen2->OpenCardByIndex(3, &gen2Handle), 0u);
+        card.Register(MAILBOX) = 0x0400u | byte;
+    ASSERT_EQ(OpenCardByIndex2(3, &handle), 0u);
     uint8_t space[TVX2_SPACE_INFO_SIZE] = {};
-    ASSERT_EQ(gen2->GetSpaceInfo(gen2Handle, 1, space), 0u);
+    ASSERT_EQ(GetSpaceInfo2(handle, 1, space), 0u);
     volatile uint32_t* control = nullptr;
-    std::memcpy(&control, space, sizeof control);
+    std::memcpy(&control, space + TVX2_SPACE_INFO_POINTER, sizeof control);
     control[0x100] = 0x00034080;
 }
 

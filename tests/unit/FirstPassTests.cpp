@@ -6,21 +6,24 @@ using namespace Corvane::Common;
 
 TEST(ScanDecimal, ReadsLikeTheDecimalScanFormat)
 {
-    int32_t value = 7;
-    EXPECT_FALSE(ScanDecimal("/am", value));
-    EXPECT_EQ(value, 7);
-    EXPECT_FALSE(ScanDecimal("", value));
-    EXPECT_TRUE(ScanDecimal("  42abc", value));
-    EXPECT_EQ(value, 42);
-    EXPECT_TRUE(ScanDecimal("-3", value));
-    EXPECT_EQ(value, -3);
-}
-
-TEST(ScanDecimal, KeepsTheLow32BitsOfALargeSerialNumber)
-{
-    int32_t value = 0;
-    EXPECT_TRUE(ScanDecimal("3000000000", value));
-    EXPECT_EQ(static_cast<uint32_t>(value), 3000000000u);
+    const struct
+    {
+        const char* Text;
+        bool Read;
+        int32_t Value;
+    } cases[] = {
+        {"/am", false, 7},
+        {"", false, 7},
+        {"  42abc", true, 42},
+        {"-3", true, -3},
+        {"3000000000", true, static_cast<int32_t>(3000000000u)}, // the low 32 bits of a serial
+    };
+    for (const auto& c : cases)
+    {
+        int32_t value = 7;
+        EXPECT_EQ(ScanDecimal(c.Text, value), c.Read) << c.Text;
+        EXPECT_EQ(value, c.Value) << c.Text;
+    }
 }
 
 TEST(FirstPass, ValueOfAnOptionIsNotExaminedAsAnOption)
