@@ -5,6 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/prepare-machine.sh
 export WINEDEBUG=-all
+# No .NET or HTML engine installer prompts while wine prepares its prefix on a new machine.
+export WINEDLLOVERRIDES="mscoree,mshtml="
 
 run_suite() {
     local preset=$1
