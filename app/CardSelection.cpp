@@ -37,19 +37,18 @@ int SlotModel(CardSlot slot)
     return CTVX2Card(slot).GetCardModel();
 }
 
-std::string SlotDescription(CardSlot slot)
+std::string SlotDescription(CardSlot slot, uint32_t serialNumber)
 {
     const char* model = GetSlotModelName(slot);
     const char* fpga = GetSlotFpgaName(slot);
     char description[80];
     std::snprintf(description, sizeof(description), "%s-%s S/N: %u", model ? model : "",
-                  fpga ? fpga : "", GetSlotSerialNumber(slot));
+                  fpga ? fpga : "", serialNumber);
     return description;
 }
 
 struct Candidates
 {
-    int Count = 0;
     CardSlot Last = 0;
     std::optional<CardSlot> Matched;
 };
@@ -63,16 +62,17 @@ Candidates ListCandidates(const FirstPassOptions& options, CConsoleMenu& menu)
     {
         if (!CardPresent[slot])
             continue;
-        const std::string description = SlotDescription(slot);
+        // Every slot query opens the card anew: the serial number is read once.
+        const uint32_t serialNumber = GetSlotSerialNumber(slot);
+        const std::string description = SlotDescription(slot, serialNumber);
         if (SlotModel(slot) <= LastGen2Model)
             continue;
         if (options.CardIndexGiven &&
             LibraryIndexOfSlot(slot) == static_cast<uint32_t>(options.CardIndex))
             found.Matched = slot;
         if (options.SerialNumberGiven &&
-            GetSlotSerialNumber(slot) == static_cast<uint32_t>(options.SerialNumber))
+            serialNumber == static_cast<uint32_t>(options.SerialNumber))
             found.Matched = slot;
-        ++found.Count;
         menu.AddItem(description, slot);
         menu.SetNoExit(true);
         found.Last = slot;
@@ -98,7 +98,7 @@ Choice ChooseSlot(const FirstPassOptions& options)
     Choice choice;
     CConsoleMenu menu;
     const Candidates candidates = ListCandidates(options, menu);
-    if (candidates.Count == 0)
+    if (menu.GetItemCount() == 0)
     {
         choice.ExitCode = Fail("\nNo Corvane cards that can be used with this application could "
                                "be found that are ready for use!\n");
@@ -113,7 +113,7 @@ Choice ChooseSlot(const FirstPassOptions& options)
             choice.Slot = *candidates.Matched;
         return choice;
     }
-    if (candidates.Count == 1)
+    if (menu.GetItemCount() == 1)
     {
         choice.Slot = candidates.Last;
         return choice;

@@ -30,7 +30,7 @@ bool IsServiceMode(const FirstPassOptions& options)
     return options.ForceServiceMode || (ReadMailboxStatus() & MAILBOX_SERVICE_MODE) != 0;
 }
 
-int RunApplicationMode(const FirstPassOptions& options, int /*argc*/, const char* const* /*argv*/)
+int RunApplicationMode(const FirstPassOptions& options)
 {
     if (options.ApplicationModeCheck)
     {
@@ -54,7 +54,7 @@ int RunWithCard(const FirstPassOptions& options, int argc, const char* const* ar
     if (IsServiceMode(options))
         return EndRun(
             RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc, argv));
-    return EndRun(RunApplicationMode(options, argc, argv));
+    return EndRun(RunApplicationMode(options));
 }
 
 } // namespace

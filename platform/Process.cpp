@@ -6,6 +6,8 @@
 #include <thread>
 
 #ifdef _WIN32
+#include "WideText.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -72,28 +74,6 @@ std::string ProgramOutputFromTextMode(const std::string& output)
 
 namespace
 {
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, narrow.data(), length, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(length - 1));
-    return narrow;
-}
-
 // Quotes one argument the way the C run-time's command-line parser takes it apart again.
 std::wstring QuoteArgument(const std::wstring& argument)
 {

@@ -1,6 +1,8 @@
 #include "SharedLibrary.h"
 
 #ifdef _WIN32
+#include "WideText.h"
+
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -10,20 +12,6 @@ namespace Corvane::Common
 {
 
 #ifdef _WIN32
-
-namespace
-{
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, wide.data(), length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
-} // namespace
 
 std::unique_ptr<CSharedLibrary> CSharedLibrary::Load(const std::string& fileName)
 {

@@ -55,6 +55,9 @@ const char* const Gen3CounterNames[CEmulatedGen3CardBase::CounterCount] = {
 namespace
 {
 
+// The card's register map, written out here rather than taken from the card layer: the stand-in
+// stands for the hardware, and must not agree with a mistake in the tool's own constants.
+
 // Register window (window 2), byte offsets.
 const uint32_t REG_IDENTITY = 0x000;
 const uint32_t REG_INDIRECT_COMMAND = 0x070; // command written, status read

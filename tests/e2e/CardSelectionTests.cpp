@@ -31,29 +31,14 @@ std::string Gen2(int index, int serial, int cardType = 12)
            "\ncard_type = " + std::to_string(cardType) + "\nfpga_type = 98\n";
 }
 
-struct Outcome
-{
-    std::string Output;
-    int ExitCode;
-};
-
-Outcome RunOn(const std::string& configuration, const std::vector<std::string>& arguments,
-              const std::string& input = "")
+ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments,
+           const std::string& input = "")
 {
     ToolRun run;
     run.SimConfiguration = configuration;
     run.Arguments = arguments;
     run.Input = input;
-    const auto result = RunTool(run);
-    EXPECT_TRUE(result.Started);
-    EXPECT_FALSE(result.TimedOut);
-    return {result.Output, result.ExitCode};
-}
-
-void ExpectOutcome(const Outcome& outcome, const std::string& output, int exitCode)
-{
-    EXPECT_EQ(outcome.Output, output);
-    EXPECT_EQ(outcome.ExitCode, exitCode);
+    return run;
 }
 
 const std::string ThreeCards =
@@ -76,25 +61,23 @@ const std::string ThreeCardMenu =
 
 TEST(ModeChecks, DefaultSimulatedCardIsInApplicationMode)
 {
-    const auto result = RunTool({"/am"});
-    EXPECT_EQ(result.Output, ApplicationMode);
-    EXPECT_EQ(result.ExitCode, 0);
+    ExpectRun({"/am"}, ApplicationMode, 0);
 }
 
 TEST(ModeChecks, BothChecksInApplicationMode)
 {
     const std::string card = Gen3(0, 1, "0x10C");
-    ExpectOutcome(RunOn(card, {"/am"}), ApplicationMode, 0);
-    ExpectOutcome(RunOn(card, {"/sm"}), NotServiceMode, FailureCode());
-    ExpectOutcome(RunOn(card, {"/sm", "/am"}), ApplicationMode, 0);
+    ExpectRun(On(card, {"/am"}), ApplicationMode, 0);
+    ExpectRun(On(card, {"/sm"}), NotServiceMode, FailureCode());
+    ExpectRun(On(card, {"/sm", "/am"}), ApplicationMode, 0);
 }
 
 TEST(ModeChecks, BothChecksInServiceMode)
 {
     const std::string card = Gen3(0, 1, "0x10C", "service");
-    ExpectOutcome(RunOn(card, {"/sm"}), ServiceMode, 0);
-    ExpectOutcome(RunOn(card, {"/am"}), NotApplicationMode, FailureCode());
-    ExpectOutcome(RunOn(card, {"/am", "/sm"}), NotApplicationMode, FailureCode());
+    ExpectRun(On(card, {"/sm"}), ServiceMode, 0);
+    ExpectRun(On(card, {"/am"}), NotApplicationMode, FailureCode());
+    ExpectRun(On(card, {"/am", "/sm"}), NotApplicationMode, FailureCode());
 }
 
 TEST(ModeChecks, ForcedModes)
@@ -102,9 +85,9 @@ TEST(ModeChecks, ForcedModes)
     const std::string service = Gen3(0, 1, "0x10C", "service");
     const std::string application = Gen3(0, 1, "0x10C");
     // Force application mode wins over force service mode and over the microcontroller.
-    ExpectOutcome(RunOn(service, {"/fs", "/fa", "/am"}), ApplicationMode, 0);
-    ExpectOutcome(RunOn(service, {"/fa", "/sm"}), NotServiceMode, FailureCode());
-    ExpectOutcome(RunOn(application, {"/fs", "/sm"}), ServiceMode, 0);
+    ExpectRun(On(service, {"/fs", "/fa", "/am"}), ApplicationMode, 0);
+    ExpectRun(On(service, {"/fa", "/sm"}), NotServiceMode, FailureCode());
+    ExpectRun(On(application, {"/fs", "/sm"}), ServiceMode, 0);
 }
 
 TEST(Discovery, NoCardAtAll)
@@ -112,85 +95,82 @@ TEST(Discovery, NoCardAtAll)
     ToolRun run;
     run.Arguments = {"/am"};
     run.WithBoardLibraries = false;
-    const auto result = RunTool(run);
-    EXPECT_EQ(result.Output, NoCards);
-    EXPECT_EQ(result.ExitCode, FailureCode());
-    ExpectOutcome(RunOn("[host]\n", {"/am"}), NoCards, FailureCode());
+    ExpectRun(run, NoCards, FailureCode());
+    ExpectRun(On("[host]\n", {"/am"}), NoCards, FailureCode());
 }
 
 TEST(Discovery, OnlyGen2Cards)
 {
-    ExpectOutcome(RunOn(Gen2(0, 100) + Gen2(14, 114), {"/am"}), NoUsableCards, FailureCode());
+    ExpectRun(On(Gen2(0, 100) + Gen2(14, 114), {"/am"}), NoUsableCards, FailureCode());
 }
 
 TEST(Discovery, OneGen3CardAmongGen2CardsIsTakenWithoutAMenu)
 {
     const std::string host = Gen2(0, 100) + Gen2(3, 103) + Gen3(14, 555, "0x10C") + Gen2(14, 114);
-    ExpectOutcome(RunOn(host, {"/am"}), ApplicationMode, 0);
+    ExpectRun(On(host, {"/am"}), ApplicationMode, 0);
 }
 
 TEST(Discovery, ACardThatCannotBeOpenedFailsTheRunWithAMessage)
 {
     const std::string host = Gen3(0, 1, "0x10C", "application", "fail = map2\n");
-    ExpectOutcome(RunOn(host, {"/am"}), "\nError! The selected card could not be opened.\n",
-                  FailureCode());
+    ExpectRun(On(host, {"/am"}), "\nError! The selected card could not be opened.\n",
+              FailureCode());
 }
 
 TEST(Discovery, ACardWhoseLibraryOpenFailsIsNotThere)
 {
     const std::string host = Gen3(0, 1, "0x10C", "application", "fail = open\n") + Gen2(1, 5);
-    ExpectOutcome(RunOn(host, {"/am"}), NoUsableCards, FailureCode());
+    ExpectRun(On(host, {"/am"}), NoUsableCards, FailureCode());
 }
 
 TEST(Menu, IsDrawnForSeveralCardsAndRefusesBadKeys)
 {
-    const auto outcome = RunOn(ThreeCards, {"/sm"}, "Q\n4\n\n12\n2\n");
     const std::string expected = ThreeCardMenu + "\nBad selection\n" + ThreeCardMenu +
                                  "\nBad selection\n" + ThreeCardMenu + "\nBad selection : ''\n" +
                                  ThreeCardMenu + "\nBad selection : '12'\n" + ThreeCardMenu +
                                  ServiceMode;
-    ExpectOutcome(outcome, expected, 0);
+    ExpectRun(On(ThreeCards, {"/sm"}, "Q\n4\n\n12\n2\n"), expected, 0);
 }
 
 TEST(Menu, ChoosingAnotherKeyTakesThatCard)
 {
-    ExpectOutcome(RunOn(ThreeCards, {"/sm"}, "3\n"), ThreeCardMenu + NotServiceMode, FailureCode());
+    ExpectRun(On(ThreeCards, {"/sm"}, "3\n"), ThreeCardMenu + NotServiceMode, FailureCode());
 }
 
 TEST(Menu, EndOfInputEndsTheRunCleanly)
 {
-    ExpectOutcome(RunOn(ThreeCards, {"/am"}, ""),
-                  ThreeCardMenu + "\nNo card was chosen: standard input ended.\n", FailureCode());
-    ExpectOutcome(RunOn(ThreeCards, {"/am"}, "x\n"),
-                  ThreeCardMenu + "\nBad selection\n" + ThreeCardMenu +
-                      "\nNo card was chosen: standard input ended.\n",
-                  FailureCode());
+    ExpectRun(On(ThreeCards, {"/am"}, ""),
+              ThreeCardMenu + "\nNo card was chosen: standard input ended.\n", FailureCode());
+    ExpectRun(On(ThreeCards, {"/am"}, "x\n"),
+              ThreeCardMenu + "\nBad selection\n" + ThreeCardMenu +
+                  "\nNo card was chosen: standard input ended.\n",
+              FailureCode());
 }
 
 TEST(Matching, IndexZeroChoosesTheFirstGen3Card)
 {
     const std::string host = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
-    ExpectOutcome(RunOn(host, {"/index", "0", "/sm"}), ServiceMode, 0);
-    ExpectOutcome(RunOn(host, {"/index", "1", "/sm"}), NotServiceMode, FailureCode());
+    ExpectRun(On(host, {"/index", "0", "/sm"}), ServiceMode, 0);
+    ExpectRun(On(host, {"/index", "1", "/sm"}), NotServiceMode, FailureCode());
 }
 
 TEST(Matching, AGen2CardIsNeverMatchedByIndex)
 {
     const std::string host = Gen2(3, 100) + Gen3(0, 7, "0x10C");
-    ExpectOutcome(RunOn(host, {"/index", "3", "/am"}), NoMatch, FailureCode());
+    ExpectRun(On(host, {"/index", "3", "/am"}), NoMatch, FailureCode());
 }
 
 TEST(Matching, AnUnknownSerialNumberMatchesNothing)
 {
     const std::string host = Gen3(0, 7, "0x10C");
-    ExpectOutcome(RunOn(host, {"/sn", "999", "/am"}), NoMatch, FailureCode());
-    ExpectOutcome(RunOn(host, {"/sn", "7", "/am"}), ApplicationMode, 0);
+    ExpectRun(On(host, {"/sn", "999", "/am"}), NoMatch, FailureCode());
+    ExpectRun(On(host, {"/sn", "7", "/am"}), ApplicationMode, 0);
 }
 
 TEST(Matching, OfTwoCardsWithTheSameSerialTheHigherSlotWins)
 {
     const std::string host = Gen3(1, 777, "0x10C") + Gen3(4, 777, "0x10C", "service");
-    ExpectOutcome(RunOn(host, {"/sn", "777", "/sm"}), ServiceMode, 0);
+    ExpectRun(On(host, {"/sn", "777", "/sm"}), ServiceMode, 0);
 }
 
 TEST(Profiles, UnsupportedModelsAreRefusedUnlessForced)
@@ -199,8 +179,8 @@ TEST(Profiles, UnsupportedModelsAreRefusedUnlessForced)
     {
         SCOPED_TRACE(model);
         const std::string host = Gen3(0, 1, model);
-        ExpectOutcome(RunOn(host, {"/am"}), NotSupported, FailureCode());
-        ExpectOutcome(RunOn(host, {"/fo", "/am"}), NotSupported + ForceOpen + ApplicationMode, 0);
+        ExpectRun(On(host, {"/am"}), NotSupported, FailureCode());
+        ExpectRun(On(host, {"/fo", "/am"}), NotSupported + ForceOpen + ApplicationMode, 0);
     }
 }
 
@@ -209,6 +189,6 @@ TEST(Profiles, EverySupportedModelIsTaken)
     for (const char* model : {"0x104", "0x105", "0x106", "0x107", "0x109", "0x10B", "0x10C"})
     {
         SCOPED_TRACE(model);
-        ExpectOutcome(RunOn(Gen3(0, 1, model), {"/am"}), ApplicationMode, 0);
+        ExpectRun(On(Gen3(0, 1, model), {"/am"}), ApplicationMode, 0);
     }
 }

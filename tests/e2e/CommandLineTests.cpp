@@ -46,15 +46,6 @@ const char* const ExpectedHelp =
     "\n/size                          - Specify size of i2c operation"
     "\n/ca                            - Specify chip address used in i2c operation"
     "\n/a                             - Specify address used in i2c operation";
-
-void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode)
-{
-    const auto result = RunTool(arguments);
-    ASSERT_TRUE(result.Started);
-    EXPECT_FALSE(result.TimedOut);
-    EXPECT_EQ(result.Output, output);
-    EXPECT_EQ(result.ExitCode, exitCode);
-}
 } // namespace
 
 TEST(Help, PrintsTheHelpTextExactlyAndSucceeds)
@@ -73,9 +64,7 @@ TEST(Help, NeedsNoBoardLibrary)
     ToolRun run;
     run.Arguments = {"/?"};
     run.WithBoardLibraries = false;
-    const auto result = RunTool(run);
-    EXPECT_EQ(result.Output, ExpectedHelp);
-    EXPECT_EQ(result.ExitCode, 0);
+    ExpectRun(run, ExpectedHelp, 0);
 }
 
 TEST(Help, IsNotReachedAfterAFailingOption)

@@ -6,8 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 using namespace Corvane::Common;
 
@@ -65,6 +63,22 @@ ProcessResult RunTool(const std::vector<std::string>& arguments)
     return RunTool(run);
 }
 
+void ExpectRun(const ToolRun& run, const std::string& output, int exitCode)
+{
+    const ProcessResult result = RunTool(run);
+    ASSERT_TRUE(result.Started);
+    EXPECT_FALSE(result.TimedOut);
+    EXPECT_EQ(result.Output, output);
+    EXPECT_EQ(result.ExitCode, exitCode);
+}
+
+void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode)
+{
+    ToolRun run;
+    run.Arguments = arguments;
+    ExpectRun(run, output, exitCode);
+}
+
 int FailureCode()
 {
     return ShellExitCode(-1);
@@ -78,23 +92,6 @@ std::string ScenarioPath(const std::string& name)
 std::string ScratchPath(const std::string& name)
 {
     return std::string(MISTLE_TEST_SCRATCH_DIR) + "/" + name;
-}
-
-std::string ReadFileBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-bool FileExists(const std::string& path)
-{
-    return std::ifstream(path).good();
 }
 
 } // namespace MistleTest

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "platform/Process.h"
 
 #include <string>
@@ -23,16 +24,17 @@ Corvane::Common::ProcessResult RunTool(const ToolRun& run);
 // Shorthand for a run with arguments only, against the default simulated card.
 Corvane::Common::ProcessResult RunTool(const std::vector<std::string>& arguments);
 
+// Runs the tool and expects it to end by itself with exactly this output and exit code.
+void ExpectRun(const ToolRun& run, const std::string& output, int exitCode);
+void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode);
+
 // The exit code that the shell sees for the tool's -1.
 int FailureCode();
 
 // A shipped scenario of the stand-in, by its file name.
 std::string ScenarioPath(const std::string& name);
 
-// A scratch folder of this test program, and file helpers for it.
+// A scratch folder of this test program.
 std::string ScratchPath(const std::string& name);
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
 
 } // namespace MistleTest

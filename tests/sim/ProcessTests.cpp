@@ -2,6 +2,7 @@
 // and the trace written when the libraries unload. The test program runs itself as the child.
 
 #include "SimHost.h"
+#include "TestFiles.h"
 
 #include "platform/Process.h"
 
@@ -10,8 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 using namespace Corvane::Common;
@@ -25,12 +24,6 @@ const char* const ChildVariable = "SIMTEST_CHILD";
 std::string ScratchPath(const std::string& name)
 {
     return std::string(SIM_TEST_SCRATCH_DIR) + "/" + name;
-}
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 ProcessResult RunChild(const std::string& mode, const std::string& configurationPath)
@@ -97,12 +90,12 @@ TEST(SimProcess, CountersAndReceivedBytesAreTracedWhenTheProcessEnds)
     const std::string trace = ScratchPath("trace.txt");
     const std::string configuration = ScratchPath("trace.ini");
     std::remove(trace.c_str());
-    std::ofstream(configuration, std::ios::binary)
-        << "[gen3]\nindex = 0\n[gen2]\nindex = 3\n[host]\ntrace = " << trace << "\n";
+    MistleTest::WriteFileBytes(
+        configuration, "[gen3]\nindex = 0\n[gen2]\nindex = 3\n[host]\ntrace = " + trace + "\n");
     const ProcessResult result = RunChild("trace", configuration);
     ASSERT_TRUE(result.Started);
     EXPECT_EQ(result.ExitCode, 0) << result.Output;
-    const std::string text = ReadFile(trace);
+    const std::string text = MistleTest::ReadFileBytes(trace);
     for (const char* line :
          {"gen3 0 use_opens 1\n", "gen3 0 mailbox_writes 3\n", "gen3 0 received 56 4e 3f\n",
           "gen3 0 closes 0\n", "gen2 3 opens 1\n", "gen2 3 control_words 0x00034080\n"})
