@@ -1,19 +1,11 @@
 #include "ConfigImage.h"
 
+#include "platform/Files.h"
+
 #include <cstdio>
-#include <memory>
 
 namespace Corvane::Common
 {
-
-namespace
-{
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-} // namespace
 
 ConfigImage BuildConfigImage(uint32_t gain0, uint32_t gain1)
 {
@@ -35,16 +27,14 @@ int WriteConfigImage(uint32_t gain0, uint32_t gain1, const std::string& fileName
 {
     const ConfigImage image = BuildConfigImage(gain0, gain1);
     std::fputs("Writing AVR config block...", stdout);
-    FileHandle file(std::fopen(fileName.c_str(), "wb"));
-    if (!file)
+    // The image replaces a file of that name only once it is complete.
+    COutputFile file(fileName);
+    if (!file.Create())
     {
         std::printf("\nError opening output file %s", fileName.c_str());
         return -1;
     }
-    // A write that the close only reports (a full disk, say) is a failed write too.
-    bool written = std::fwrite(image.data(), image.size(), 1, file.get()) == 1;
-    written = std::fclose(file.release()) == 0 && written;
-    if (!written)
+    if (!file.Write(image.data(), image.size()) || !file.Commit())
     {
         std::printf("\nError writing output file %s", fileName.c_str());
         return -1;

@@ -18,7 +18,8 @@ namespace
 constexpr uint16_t NotGen3Status = MAILBOX_TX_READY;
 constexpr uint32_t UpperHalf = 0xFFFF0000u;
 
-std::atomic<unsigned> Patience{5000};
+// A few seconds: far beyond what any answer of the microcontroller takes.
+std::atomic<unsigned> Patience{2000};
 
 CTVX3Card* MailboxCard()
 {
@@ -77,8 +78,12 @@ void AcknowledgeMailbox(MailboxChannel channel)
 
 uint16_t DrainMailbox(MailboxChannel channel)
 {
+    // Bounded: a microcontroller that keeps sending cannot hold the caller for ever. The status
+    // returned then still shows a waiting byte.
+    CStopwatch draining;
+    const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
     uint16_t status = ReadMailboxStatus();
-    while ((status & MAILBOX_RX_EMPTY) == 0)
+    while ((status & MAILBOX_RX_EMPTY) == 0 && draining.ElapsedSeconds() <= patienceSeconds)
     {
         AcknowledgeMailbox(channel);
         status = ReadMailboxStatus();
@@ -86,28 +91,50 @@ uint16_t DrainMailbox(MailboxChannel channel)
     return status;
 }
 
-bool SendMailboxByte(uint8_t byte, MailboxChannel channel)
+// Polls the mailbox until the status shows what the caller waits for, at most the patience.
+template <typename Condition> bool PollMailbox(Condition isReady, uint16_t& status)
 {
     CStopwatch waiting;
     const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
-    while ((ReadMailboxStatus() & MAILBOX_TX_READY) == 0)
-    {
+    while (!isReady(status = ReadMailboxStatus()))
         if (waiting.ElapsedSeconds() > patienceSeconds)
-        {
-            std::printf("\nThe microcontroller took no byte for %u ms: it does not answer.\n",
-                        MicrocontrollerPatienceMilliseconds());
             return false;
-        }
-    }
+    return true;
+}
+
+bool SendMailboxByte(uint8_t byte, MailboxChannel channel)
+{
+    uint16_t status = 0;
+    if (!PollMailbox([](uint16_t s) { return (s & MAILBOX_TX_READY) != 0; }, status))
+        return false;
     WriteMailboxWord(SendPattern(byte, channel));
     return true;
+}
+
+bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel)
+{
+    uint16_t status = 0;
+    if (!PollMailbox([](uint16_t s) { return (s & MAILBOX_RX_EMPTY) == 0; }, status))
+        return false;
+    byte = static_cast<uint8_t>(status & MAILBOX_DATA);
+    AcknowledgeMailbox(channel);
+    return true;
+}
+
+void ReportMicrocontrollerNotTaking()
+{
+    std::printf("\nThe microcontroller took no byte for %u ms: it does not answer.\n",
+                MicrocontrollerPatienceMilliseconds());
 }
 
 bool SendMailboxBytes(const uint8_t* bytes, size_t count, MailboxChannel channel)
 {
     for (size_t i = 0; i < count; ++i)
         if (!SendMailboxByte(bytes[i], channel))
+        {
+            ReportMicrocontrollerNotTaking();
             return false;
+        }
     return true;
 }
 

@@ -35,7 +35,9 @@ uint16_t ReadMailboxStatus();
 void WriteMailboxWord(uint16_t word);
 // Consumes the byte that waits in the mailbox.
 void AcknowledgeMailbox(MailboxChannel channel = MailboxChannel::Application);
-// Acknowledges and discards every waiting byte; returns the last status read.
+// Acknowledges and discards every waiting byte; returns the last status read. A microcontroller
+// that goes on sending for longer than MicrocontrollerPatience is left: the status returned then
+// still shows a waiting byte.
 uint16_t DrainMailbox(MailboxChannel channel = MailboxChannel::Application);
 
 // Sends the bytes in order, each once the microcontroller reports TX ready. The wait for each
@@ -43,7 +45,13 @@ uint16_t DrainMailbox(MailboxChannel channel = MailboxChannel::Application);
 // says so and the result is false (the rest of the bytes are not sent).
 bool SendMailboxBytes(const uint8_t* bytes, size_t count,
                       MailboxChannel channel = MailboxChannel::Application);
+// The line SendMailboxBytes prints when the microcontroller takes no byte.
+void ReportMicrocontrollerNotTaking();
+
+// One byte each way, waiting at most MicrocontrollerPatience; false, with nothing printed, when
+// the microcontroller does not take or offer a byte in that time. A received byte is acknowledged.
 bool SendMailboxByte(uint8_t byte, MailboxChannel channel = MailboxChannel::Application);
+bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel = MailboxChannel::Application);
 
 // How long a wait for the microcontroller may go without progress before the tool gives up.
 unsigned MicrocontrollerPatienceMilliseconds();

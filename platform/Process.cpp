@@ -3,6 +3,9 @@
 #include "Time.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #ifdef _WIN32
@@ -52,6 +55,56 @@ std::vector<std::string> ChildEnvironment(const ProcessRequest& request,
         result.push_back(entry.first + "=" + entry.second);
     return result;
 }
+
+// Plays the request's input: first the plain input, then each step once the output shows its
+// text and its pause has passed.
+class CInputScript
+{
+public:
+    explicit CInputScript(const ProcessRequest& request) : Request(request)
+    {
+        Pending = request.Input;
+    }
+
+    // Looks at the output so far: queues what is due and collects the signals to send.
+    void Advance(const std::string& output, std::vector<int>& signals)
+    {
+        while (Next < Request.Steps.size())
+        {
+            const ProcessStep& step = Request.Steps[Next];
+            if (!Matched)
+            {
+                const size_t found = output.find(step.AfterOutput, SearchFrom);
+                if (found == std::string::npos)
+                    return;
+                SearchFrom = found + step.AfterOutput.size();
+                Matched = true;
+                MatchedAt.Restart();
+            }
+            if (MatchedAt.ElapsedSeconds() * 1000 < step.DelayMilliseconds)
+                return;
+            Pending += step.Send;
+            if (step.Signal != 0)
+                signals.push_back(step.Signal);
+            Matched = false;
+            ++Next;
+        }
+    }
+
+    bool Finished() const { return Next == Request.Steps.size(); }
+    std::string& PendingInput() { return Pending; }
+
+private:
+    const ProcessRequest& Request;
+    std::string Pending;
+    size_t Next = 0;
+    size_t SearchFrom = 0;
+    bool Matched = false;
+    CStopwatch MatchedAt;
+};
+
+// How often a paced conversation looks at the output and the clock.
+const unsigned ScriptTickMilliseconds = 5;
 
 } // namespace
 
@@ -164,15 +217,39 @@ ProcessResult RunProcess(const ProcessRequest& request)
     }
     result.Started = true;
 
+    std::mutex outputMutex;
+    std::condition_variable outputGrew;
+    bool processEnded = false;
     std::thread feeder(
         [&]
         {
-            DWORD written = 0;
-            size_t offset = 0;
-            while (offset < request.Input.size() &&
-                   WriteFile(inputWrite, request.Input.data() + offset,
-                             static_cast<DWORD>(request.Input.size() - offset), &written, nullptr))
-                offset += written;
+            CInputScript script(request);
+            std::vector<int> signals; // no signals on this platform
+            for (;;)
+            {
+                std::string text;
+                {
+                    std::unique_lock<std::mutex> lock(outputMutex);
+                    script.Advance(result.Output, signals);
+                    text.swap(script.PendingInput());
+                    if (text.empty() && !script.Finished() && !processEnded)
+                    {
+                        outputGrew.wait_for(lock, std::chrono::milliseconds(ScriptTickMilliseconds));
+                        continue;
+                    }
+                }
+                DWORD written = 0;
+                size_t offset = 0;
+                while (offset < text.size() &&
+                       WriteFile(inputWrite, text.data() + offset,
+                                 static_cast<DWORD>(text.size() - offset), &written, nullptr))
+                    offset += written;
+                if (offset < text.size() || script.Finished())
+                    break;
+                std::lock_guard<std::mutex> lock(outputMutex);
+                if (processEnded)
+                    break;
+            }
             CloseHandle(inputWrite);
         });
     std::thread collector(
@@ -181,7 +258,11 @@ ProcessResult RunProcess(const ProcessRequest& request)
             char buffer[4096];
             DWORD got = 0;
             while (ReadFile(outputRead, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+            {
+                std::lock_guard<std::mutex> lock(outputMutex);
                 result.Output.append(buffer, got);
+                outputGrew.notify_all();
+            }
         });
 
     if (WaitForSingleObject(process.hProcess, request.TimeoutMilliseconds) == WAIT_TIMEOUT)
@@ -193,6 +274,11 @@ ProcessResult RunProcess(const ProcessRequest& request)
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     result.ExitCode = static_cast<int>(exitCode);
+    {
+        std::lock_guard<std::mutex> lock(outputMutex);
+        processEnded = true;
+        outputGrew.notify_all();
+    }
     feeder.join();
     collector.join();
     CloseHandle(outputRead);
@@ -283,17 +369,24 @@ ProcessResult RunProcess(const ProcessRequest& request)
     sigaction(SIGPIPE, &ignore, &previous);
     fcntl(input[1], F_SETFL, O_NONBLOCK);
 
+    CInputScript script(request);
     size_t fed = 0;
-    if (request.Input.empty())
-    {
-        close(input[1]);
-        input[1] = -1;
-    }
     CStopwatch stopwatch;
     for (;;)
     {
+        std::vector<int> signals;
+        script.Advance(result.Output, signals);
+        for (int signal : signals)
+            kill(child, signal);
+        std::string& pending = script.PendingInput();
+        if (input[1] >= 0 && fed == pending.size() && script.Finished())
+        {
+            close(input[1]);
+            input[1] = -1;
+        }
+        const bool writing = input[1] >= 0 && fed < pending.size();
         pollfd watched[2] = {{output[0], POLLIN, 0}, {input[1], POLLOUT, 0}};
-        int count = input[1] >= 0 ? 2 : 1;
+        int count = writing ? 2 : 1;
         double remaining = request.TimeoutMilliseconds / 1000.0 - stopwatch.ElapsedSeconds();
         if (remaining <= 0)
         {
@@ -301,19 +394,19 @@ ProcessResult RunProcess(const ProcessRequest& request)
             kill(child, SIGKILL);
             break;
         }
-        if (poll(watched, static_cast<nfds_t>(count), static_cast<int>(remaining * 1000) + 1) < 0 &&
-            errno != EINTR)
+        int wait = static_cast<int>(remaining * 1000) + 1;
+        if (!script.Finished())
+            wait = std::min(wait, static_cast<int>(ScriptTickMilliseconds));
+        if (poll(watched, static_cast<nfds_t>(count), wait) < 0 && errno != EINTR)
             break;
         if (count == 2 && (watched[1].revents & (POLLOUT | POLLERR | POLLHUP)) != 0)
         {
-            ssize_t written =
-                write(input[1], request.Input.data() + fed, request.Input.size() - fed);
+            ssize_t written = write(input[1], pending.data() + fed, pending.size() - fed);
             if (written > 0)
                 fed += static_cast<size_t>(written);
             if (written < 0 && errno != EAGAIN)
-                fed = request.Input.size();
-            if (fed == request.Input.size())
             {
+                // The child closed its input: nothing more can reach it.
                 close(input[1]);
                 input[1] = -1;
             }

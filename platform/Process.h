@@ -15,11 +15,23 @@ struct ProcessResult
     std::string Output; // everything the child wrote to standard output, byte for byte
 };
 
+// One step of a paced conversation with a child: wait until its output shows a text, then
+// optionally pause, then type something, or (POSIX) send it a signal.
+struct ProcessStep
+{
+    std::string AfterOutput; // looked for in the output after where the previous step's text
+                             // ended; empty: at once
+    unsigned DelayMilliseconds = 0;
+    std::string Send;
+    int Signal = 0; // POSIX only; 0: none
+};
+
 struct ProcessRequest
 {
     std::string Program;                // path of the executable
     std::vector<std::string> Arguments; // without the program name
-    std::string Input;                  // fed to standard input, then closed
+    std::string Input;                  // fed to standard input first
+    std::vector<ProcessStep> Steps;     // then these, in order; standard input closes after them
     std::vector<std::pair<std::string, std::string>> Environment; // added to (or replacing) ours
     std::vector<std::string> RemovedEnvironment; // variables the child must not see
     unsigned TimeoutMilliseconds = 20000;        // the child is killed after this

@@ -1,5 +1,11 @@
 #include "EmulatedMicrocontroller.h"
 
+#include "ApplicationFirmware.h"
+#include "BoardModels.h"
+#include "BootLoaderFirmware.h"
+
+#include <algorithm>
+
 namespace Corvane::Common
 {
 
@@ -9,31 +15,51 @@ namespace
 const size_t MaximumReceivedLog = 16 * 1024 * 1024;
 } // namespace
 
-std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings)
+std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings,
+                                                BoardMemory& memory)
 {
     switch (settings.Mcu)
     {
     case McuMode::Application:
-        return std::make_unique<CSilentFirmware>(false);
+        return std::make_unique<CApplicationFirmware>(settings, memory);
     case McuMode::Service:
-        return std::make_unique<CSilentFirmware>(true);
+        return std::make_unique<CBootLoaderFirmware>(settings, memory);
     case McuMode::Absent:
         break;
     }
     return nullptr;
 }
 
+namespace
+{
+BoardMemory FactoryMemory(const Gen3CardSettings& settings)
+{
+    BoardMemory memory;
+    memory.Flash.assign(FindMcuModel(settings.ModelCode).FlashSize, 0xFF);
+    return memory;
+}
+} // namespace
+
 CEmulatedMicrocontroller::CEmulatedMicrocontroller(const Gen3CardSettings& settings)
-    : Firmware(MakeFirmware(settings)), TxNeverReady(settings.TxNeverReady),
-      TxReadyAfter(settings.TxReadyAfter)
+    : Kept(FactoryMemory(settings)), Firmware(MakeFirmware(settings, Kept)),
+      TxNeverReady(settings.TxNeverReady), TxReadyAfter(settings.TxReadyAfter)
 {
     if (Firmware)
         Outgoing.assign(settings.McuSends.begin(), settings.McuSends.end());
 }
 
+void CEmulatedMicrocontroller::RestoreMemory(const BoardMemory& saved)
+{
+    // The flash keeps its size: what the file holds beyond it does not fit this card.
+    const size_t count = std::min(saved.Flash.size(), Kept.Flash.size());
+    std::copy_n(saved.Flash.begin(), count, Kept.Flash.begin());
+    Kept.Devices = saved.Devices;
+    Kept.PendingCommand = saved.PendingCommand;
+}
+
 bool CEmulatedMicrocontroller::TxReady() const
 {
-    return Firmware && !TxNeverReady && TxBusyReads == 0;
+    return Firmware && !TxNeverReady && TxBusyReads == 0 && !(TxHeldUntilTaken && !Outgoing.empty());
 }
 
 uint16_t CEmulatedMicrocontroller::PeekStatus() const
@@ -70,6 +96,8 @@ void CEmulatedMicrocontroller::Write(uint16_t low)
         {
             Outgoing.pop_front();
             ++Counts.BytesTaken;
+            if (Outgoing.empty())
+                TxHeldUntilTaken = false;
             if (Firmware)
                 Firmware->OnByteTaken(*this);
         }
@@ -102,6 +130,11 @@ void CEmulatedMicrocontroller::SendToHost(uint8_t byte)
 void CEmulatedMicrocontroller::HoldTxReady(uint32_t reads)
 {
     TxBusyReads += reads;
+}
+
+void CEmulatedMicrocontroller::HoldTxReadyUntilTaken()
+{
+    TxHeldUntilTaken = true;
 }
 
 void CEmulatedMicrocontroller::ClearHistory()

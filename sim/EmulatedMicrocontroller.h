@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BoardMemory.h"
 #include "SimConfiguration.h"
 
 #include <cstdint>
@@ -29,6 +30,8 @@ public:
     virtual void SendToHost(uint8_t byte) = 0;
     // Keeps TX_READY low for this many more mailbox reads (the firmware is busy).
     virtual void HoldTxReady(uint32_t reads) = 0;
+    // Keeps TX_READY low until the host has taken every byte queued for it.
+    virtual void HoldTxReadyUntilTaken() = 0;
 };
 
 // A program on the emulated microcontroller: the application firmware or the boot loader. The
@@ -46,20 +49,10 @@ public:
     virtual void OnByteTaken(IMicrocontrollerPort& port) { (void)port; }
 };
 
-// Accepts every byte and answers nothing: enough to tell the modes apart and to count traffic.
-class CSilentFirmware : public IEmulatedFirmware
-{
-public:
-    explicit CSilentFirmware(bool bootLoader) : BootLoader(bootLoader) {}
-    bool IsBootLoader() const override { return BootLoader; }
-    void OnHostByte(uint8_t, bool, IMicrocontrollerPort&) override {}
-
-private:
-    bool BootLoader;
-};
-
-// The firmware that starts on a card in the given mode; null when no microcontroller answers.
-std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings);
+// The program that starts on a card in its configured mode, working on the card's memory; null
+// when no microcontroller answers.
+std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings,
+                                                BoardMemory& memory);
 
 // What happened at the mailbox, for the counters.
 struct MailboxEvents
@@ -87,6 +80,11 @@ public:
 
     void SendToHost(uint8_t byte) override;
     void HoldTxReady(uint32_t reads) override;
+    void HoldTxReadyUntilTaken() override;
+
+    // What the card keeps across runs; restored from the state file after power-up.
+    const BoardMemory& Memory() const { return Kept; }
+    void RestoreMemory(const BoardMemory& saved);
 
     const std::vector<uint8_t>& ReceivedBytes() const { return Received; }
     const MailboxEvents& Events() const { return Counts; }
@@ -96,8 +94,10 @@ private:
     bool TxReady() const;
     void TakeHostByte(uint8_t byte, bool bootChannel);
 
+    BoardMemory Kept;
     std::unique_ptr<IEmulatedFirmware> Firmware;
     bool TxNeverReady;
+    bool TxHeldUntilTaken = false;
     uint32_t TxReadyAfter;
     uint32_t TxBusyReads = 0;
     std::deque<uint8_t> Outgoing;

@@ -10,7 +10,10 @@ namespace
 CTraceAtUnload<CGen2Host> TraceAtUnload;
 } // namespace
 
-CGen2Host::CGen2Host() : CSimulatedHost("gen2", &SimConfiguration::Gen2Cards, 0x20001) {}
+CGen2Host::CGen2Host() : CSimulatedHost("gen2", &SimConfiguration::Gen2Cards, 0x20001)
+{
+    PowerUpFromEnvironment();
+}
 
 void CGen2Host::StoreCardDetails(const Gen2CardSettings& settings, uint8_t* record)
 {

@@ -1,5 +1,7 @@
 #include "Gen3Host.h"
 
+#include "StateFile.h"
+
 #include <cstring>
 
 namespace Corvane::Common
@@ -10,6 +12,25 @@ namespace
 
 CTraceAtUnload<CGen3Host> TraceAtUnload;
 
+// Writes the cards' memories back to the state file when the library unloads (at the latest when
+// the process ends).
+struct CStateAtUnload
+{
+    ~CStateAtUnload()
+    {
+        std::unique_lock<std::mutex> lock(SimulationMutex(), std::try_to_lock);
+        if (CGen3Host* host = CGen3Host::Existing())
+            host->BeforePowerDown();
+    }
+} StateAtUnload;
+
+// Never destroyed: the unload above may run after the destructors of other statics.
+CStateFile& TheStateFile()
+{
+    static CStateFile* file = new CStateFile();
+    return *file;
+}
+
 SimFailure MapFailure(uint32_t window)
 {
     if (window == FPGA_WINDOW)
@@ -19,7 +40,35 @@ SimFailure MapFailure(uint32_t window)
 
 } // namespace
 
-CGen3Host::CGen3Host() : CSimulatedHost("gen3", &SimConfiguration::Gen3Cards, 0x30001) {}
+CGen3Host::CGen3Host() : CSimulatedHost("gen3", &SimConfiguration::Gen3Cards, 0x30001)
+{
+    PowerUpFromEnvironment();
+}
+
+void CGen3Host::BeforePowerDown()
+{
+    CStateFile& state = TheStateFile();
+    if (!state.IsOpen())
+        return;
+    std::map<uint32_t, BoardMemory> memories = state.Saved();
+    for (const auto& [index, card] : AllCards())
+        memories[index] = card->Microcontroller().Memory();
+    state.Close(memories);
+}
+
+void CGen3Host::AfterPowerUp()
+{
+    if (StatePath().empty())
+        return;
+    CStateFile& state = TheStateFile();
+    state.Open(StatePath());
+    for (const auto& [index, card] : AllCards())
+    {
+        const auto saved = state.Saved().find(index);
+        if (saved != state.Saved().end())
+            card->Microcontroller().RestoreMemory(saved->second);
+    }
+}
 
 TvxStatus CGen3Host::OpenEx(uint32_t index, uint32_t inspectOnly, TvxHandle* handle)
 {

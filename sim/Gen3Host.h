@@ -19,6 +19,11 @@ public:
     TvxStatus GetBankInfo(TvxHandle handle, uint8_t bank, uint8_t* record);
     TvxStatus UnmapWindow(TvxHandle handle, void* pointer);
 
+    // The cards' memories go to the state file before a power cycle and at unload, and come back
+    // from it after power-up.
+    void BeforePowerDown();
+    void AfterPowerUp();
+
 private:
     friend class CSimulatedHost<CGen3Host, CEmulatedGen3Card>;
     CGen3Host();

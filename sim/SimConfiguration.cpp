@@ -15,6 +15,11 @@ bool Gen3CardSettings::Fails(SimFailure failure) const
     return std::find(Failures.begin(), Failures.end(), failure) != Failures.end();
 }
 
+bool Gen3CardSettings::Has(McuFault fault) const
+{
+    return std::find(Faults.begin(), Faults.end(), fault) != Faults.end();
+}
+
 bool Gen2CardSettings::Fails(SimFailure failure) const
 {
     return std::find(Failures.begin(), Failures.end(), failure) != Failures.end();
@@ -38,6 +43,7 @@ const uint32_t HighestCardIndex = 14;
 const uint32_t MaximumClockCount = 16;
 const uint32_t MaximumFpgaNameLength = 511;
 const uint32_t MaximumFpgaSpaceBytes = 0x40000000;
+const size_t MaximumStatusBytes = 64;
 
 std::string Trim(const std::string& text)
 {
@@ -121,13 +127,14 @@ bool ParseBanks(const std::string& text, std::vector<SimBank>& banks)
     return true;
 }
 
-struct FailureName
+// A word of a list key and what it stands for.
+template <typename Value> struct NamedValue
 {
     const char* Name;
-    SimFailure Failure;
+    Value Meaning;
 };
 
-const FailureName Gen3FailureNames[] = {
+const NamedValue<SimFailure> Gen3FailureNames[] = {
     {"open", SimFailure::Open},           {"card_info", SimFailure::CardInfo},
     {"map0", SimFailure::Map0},           {"map2", SimFailure::Map2},
     {"map3", SimFailure::Map3},           {"fpga_info", SimFailure::FpgaInfo},
@@ -135,7 +142,7 @@ const FailureName Gen3FailureNames[] = {
     {"bank", SimFailure::Bank},           {"close", SimFailure::Close},
 };
 
-const FailureName Gen2FailureNames[] = {
+const NamedValue<SimFailure> Gen2FailureNames[] = {
     {"open", SimFailure::Open},
     {"card_info", SimFailure::CardInfo},
     {"control_space", SimFailure::ControlSpace},
@@ -147,20 +154,56 @@ const FailureName Gen2FailureNames[] = {
     {"close", SimFailure::Close},
 };
 
-template <size_t Count>
-bool ParseFailures(const std::string& text, const FailureName (&names)[Count],
-                   std::vector<SimFailure>& failures)
+const NamedValue<McuFault> McuFaultNames[] = {
+    {"silent", McuFault::Silent}, {"stop_mid_reply", McuFault::StopMidReply},
+    {"noise", McuFault::Noise},   {"bad_echo", McuFault::BadEcho},
+    {"refuse", McuFault::Refuse},
+};
+
+// A list of names from a table; false at the first word the table does not know.
+template <typename Value, size_t Count>
+bool ParseNames(const std::string& text, const NamedValue<Value> (&names)[Count],
+                std::vector<Value>& values)
 {
     for (const std::string& word : SplitList(text))
     {
-        const FailureName* found =
+        const NamedValue<Value>* found =
             std::find_if(std::begin(names), std::end(names),
-                         [&](const FailureName& n) { return word == n.Name; });
+                         [&](const NamedValue<Value>& n) { return word == n.Name; });
         if (found == std::end(names))
             return false;
-        failures.push_back(found->Failure);
+        values.push_back(found->Meaning);
     }
     return true;
+}
+
+// "a.b.c.d": four numbers of 16 bits.
+bool ParseVersion(const std::string& text, ProgramVersion& version)
+{
+    std::string dotted = text;
+    std::replace(dotted.begin(), dotted.end(), '.', ' ');
+    const std::vector<std::string> parts = SplitList(dotted);
+    if (parts.size() != version.size() || std::count(text.begin(), text.end(), '.') != 3)
+        return false;
+    for (size_t i = 0; i < parts.size(); ++i)
+        if (!ParseInto(parts[i], 0xFFFF, version[i]))
+            return false;
+    return true;
+}
+
+// Hex bytes: words of hex digit pairs ("60 b9 05 00" or "60b90500"), at most 64 bytes.
+bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    for (const std::string& word : SplitList(text))
+    {
+        if (word.size() % 2 != 0 ||
+            word.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return false;
+        for (size_t i = 0; i < word.size(); i += 2)
+            bytes.push_back(static_cast<uint8_t>(std::stoul(word.substr(i, 2), nullptr, 16)));
+    }
+    return bytes.size() <= MaximumStatusBytes;
 }
 
 bool ParseMcuMode(const std::string& text, McuMode& mode)
@@ -224,7 +267,7 @@ const std::vector<Gen3Rule>& Gen3Rules()
         {"info_byte", false, [](auto& v, auto& s) { return ParseInto(v, 0xFF, s.InfoByte); }},
         {"banks", false, [](auto& v, auto& s) { return ParseBanks(v, s.Banks); }},
         {"fail", true,
-         [](auto& v, auto& s) { return ParseFailures(v, Gen3FailureNames, s.Failures); }},
+         [](auto& v, auto& s) { return ParseNames(v, Gen3FailureNames, s.Failures); }},
         {"mcu", false, [](auto& v, auto& s) { return ParseMcuMode(v, s.Mcu); }},
         {"tx_ready_after", false,
          [](auto& v, auto& s) { return ParseInto(v, UINT32_MAX, s.TxReadyAfter); }},
@@ -256,6 +299,17 @@ const std::vector<Gen3Rule>& Gen3Rules()
         {"mailbox_upper", false,
          [](auto& v, auto& s) { return ParseInto(v, 0xFFFF, s.MailboxUpper); }},
         {"mcu_sends", true, [](auto& v, auto& s) { return ParseNumberList(v, 0xFF, s.McuSends); }},
+        {"firmware_version", false,
+         [](auto& v, auto& s) { return ParseVersion(v, s.FirmwareVersion); }},
+        {"bootloader_version", false,
+         [](auto& v, auto& s) { return ParseVersion(v, s.BootLoaderVersion); }},
+        {"status", false,
+         [](auto& v, auto& s)
+         {
+             s.Status.emplace();
+             return ParseHexBytes(v, *s.Status);
+         }},
+        {"fault", true, [](auto& v, auto& s) { return ParseNames(v, McuFaultNames, s.Faults); }},
     };
     return rules;
 }
@@ -272,7 +326,7 @@ const std::vector<Gen2Rule>& Gen2Rules()
         {"info_byte", false, [](auto& v, auto& s) { return ParseInto(v, 0xFF, s.InfoByte); }},
         {"banks", false, [](auto& v, auto& s) { return ParseBanks(v, s.Banks); }},
         {"fail", true,
-         [](auto& v, auto& s) { return ParseFailures(v, Gen2FailureNames, s.Failures); }},
+         [](auto& v, auto& s) { return ParseNames(v, Gen2FailureNames, s.Failures); }},
         {"fpga_space", false, [](auto& v, auto& s) { return ParseFpgaSpace(v, s.FpgaSpaceBytes); }},
         {"control_busy_reads", false,
          [](auto& v, auto& s) { return ParseInto(v, UINT32_MAX, s.ControlBusyReads); }},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -37,6 +38,18 @@ enum class McuMode
     Absent,      // nothing answers
 };
 
+// Misbehaviour of the microcontroller's programs (the application firmware or the boot loader).
+enum class McuFault
+{
+    Silent,       // takes every byte, answers nothing
+    StopMidReply, // a reply stops after half of its payload, then nothing more comes
+    Noise,        // three stray bytes before every reply
+    BadEcho,      // the loop-back echo of byte 5 of each block comes back as 0xEE
+    Refuse,       // the self-reconfigure order and page writes are refused
+};
+
+using ProgramVersion = std::array<uint16_t, 4>;
+
 enum class BridgeError
 {
     Clear,
@@ -71,8 +84,13 @@ struct Gen3CardSettings
     BridgeError Bridge = BridgeError::Clear;
     uint16_t MailboxUpper = 0;
     std::vector<uint8_t> McuSends; // bytes the microcontroller offers right after power-up
+    ProgramVersion FirmwareVersion{2, 4, 0, 17};
+    ProgramVersion BootLoaderVersion{1, 3, 0, 5};
+    std::optional<std::vector<uint8_t>> Status; // the status record; empty: the model's default
+    std::vector<McuFault> Faults;
 
     bool Fails(SimFailure failure) const;
+    bool Has(McuFault fault) const;
 };
 
 struct Gen2CardSettings

@@ -173,6 +173,7 @@ public:
 
     // Each library appends these lines to the trace file when it unloads.
     const std::string& TracePath() const { return Configuration.TracePath; }
+    const std::string& StatePath() const { return Configuration.StatePath; }
     std::vector<std::string> TraceLines() const
     {
         std::vector<std::string> lines;
@@ -199,9 +200,17 @@ protected:
     CSimulatedHost(const char* traceName, CardList cards, TvxHandle firstHandle)
         : TraceName(traceName), Configured(cards), NextHandle(firstHandle)
     {
-        PowerUp(LoadConfigurationFromEnvironment(Error));
     }
     ~CSimulatedHost() = default;
+
+    // Each generation's host powers up from the configuration file once it is constructed.
+    void PowerUpFromEnvironment() { PowerUp(LoadConfigurationFromEnvironment(Error)); }
+
+    // What a generation does around a power cycle (the Gen 3 host keeps the cards' memories).
+    void BeforePowerDown() {}
+    void AfterPowerUp() {}
+
+    std::map<uint32_t, std::unique_ptr<TCard>>& AllCards() { return Cards; }
 
     Session* FindSession(TvxHandle handle)
     {
@@ -254,6 +263,7 @@ protected:
 private:
     void PowerUp(const SimConfiguration& configuration)
     {
+        static_cast<THost*>(this)->BeforePowerDown();
         for (auto& [handle, session] : Sessions)
             for (void* window : session.Windows)
                 RetireTrappedWindow(window);
@@ -262,6 +272,7 @@ private:
         Cards.clear();
         for (const Settings& settings : Configuration.*Configured)
             Cards[settings.Index] = std::make_unique<TCard>(settings);
+        static_cast<THost*>(this)->AfterPowerUp();
     }
 
     static inline THost* TheHost = nullptr;
