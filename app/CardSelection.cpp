@@ -6,6 +6,7 @@
 #include "cards/CardEnumeration.h"
 #include "link/Mailbox.h"
 #include "menu/ConsoleMenu.h"
+#include "platform/Print.h"
 
 #include <cstdio>
 #include <new>
@@ -82,7 +83,7 @@ Candidates ListCandidates(const FirstPassOptions& options, CConsoleMenu& menu)
 
 int Fail(const char* message)
 {
-    std::fputs(message, stdout);
+    PrintText(message);
     return -1;
 }
 
@@ -149,10 +150,10 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
 
     if (!SelectBoardProfile(CurrentCard->GetCardModel()))
     {
-        std::fputs("\nWarning! Selected card not supported.\n", stdout);
+        PrintText("\nWarning! Selected card not supported.\n");
         if (!options.ForceOpen)
             return -1;
-        std::fputs("\nForce open specified. Attempting to open unsupported card.\n", stdout);
+        PrintText("\nForce open specified. Attempting to open unsupported card.\n");
     }
 
     // A card that cannot be opened is a failed run, and the user is told so.

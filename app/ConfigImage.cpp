@@ -1,6 +1,7 @@
 #include "ConfigImage.h"
 
 #include "platform/Files.h"
+#include "platform/Print.h"
 
 #include <cstdio>
 
@@ -26,20 +27,20 @@ ConfigImage BuildConfigImage(uint32_t gain0, uint32_t gain1)
 int WriteConfigImage(uint32_t gain0, uint32_t gain1, const std::string& fileName)
 {
     const ConfigImage image = BuildConfigImage(gain0, gain1);
-    std::fputs("Writing AVR config block...", stdout);
+    PrintText("Writing AVR config block...");
     // The image replaces a file of that name only once it is complete.
     COutputFile file(fileName);
     if (!file.Create())
     {
-        std::printf("\nError opening output file %s", fileName.c_str());
+        Print("\nError opening output file %s", fileName.c_str());
         return -1;
     }
     if (!file.Write(image.data(), image.size()) || !file.Commit())
     {
-        std::printf("\nError writing output file %s", fileName.c_str());
+        Print("\nError writing output file %s", fileName.c_str());
         return -1;
     }
-    std::fputs("...done\n", stdout);
+    PrintText("...done\n");
     return 0;
 }
 

@@ -1,5 +1,7 @@
 #include "FirstPass.h"
 
+#include "platform/Print.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -84,7 +86,7 @@ const ValueOption IndexOption{"/index", "\n/index must be followed by index.\n"}
 
 FirstPassResult Fail(FirstPassResult result, const char* message)
 {
-    std::fputs(message, stdout);
+    PrintText(message);
     result.ExitCode = -1;
     return result;
 }
@@ -94,7 +96,7 @@ FirstPassResult Fail(FirstPassResult result, const char* message)
 void PrintHelp()
 {
     for (const char* line : HelpLines)
-        std::fputs(line, stdout);
+        PrintText(line);
 }
 
 bool ScanDecimal(const char* text, int32_t& value)

@@ -1,10 +1,12 @@
 #include "Mistle.h"
 
+#include "ApplicationMode.h"
 #include "CardSelection.h"
 #include "ConfigImage.h"
 #include "FirstPass.h"
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
+#include "platform/Print.h"
 #include "service/ServiceMode.h"
 
 #include <cstdio>
@@ -30,21 +32,19 @@ bool IsServiceMode(const FirstPassOptions& options)
     return options.ForceServiceMode || (ReadMailboxStatus() & MAILBOX_SERVICE_MODE) != 0;
 }
 
-int RunApplicationMode(const FirstPassOptions& options)
+int RunApplicationMode(const FirstPassOptions& options, int argc, const char* const* argv)
 {
     if (options.ApplicationModeCheck)
     {
-        std::fputs("\nSystem is in application mode\n", stdout);
+        PrintText("\nSystem is in application mode\n");
         return 0;
     }
     if (options.ServiceModeCheck)
     {
-        std::fputs("\nSystem is not in service mode!\n", stdout);
+        PrintText("\nSystem is not in service mode!\n");
         return -1;
     }
-    // The application-mode commands are not built yet.
-    std::fputs("\nApplication-mode commands are not available yet.\n", stdout);
-    return -1;
+    return RunApplicationCommands(argc, argv);
 }
 
 int RunWithCard(const FirstPassOptions& options, int argc, const char* const* argv)
@@ -54,13 +54,16 @@ int RunWithCard(const FirstPassOptions& options, int argc, const char* const* ar
     if (IsServiceMode(options))
         return EndRun(
             RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc, argv));
-    return EndRun(RunApplicationMode(options));
+    return EndRun(RunApplicationMode(options, argc, argv));
 }
 
 } // namespace
 
 int RunMistle(int argc, const char* const* argv)
 {
+    // Two threads print: every line must reach the user (and a reader of a pipe) as soon as it is
+    // printed, not when a buffer fills.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     const FirstPassResult firstPass = RunFirstPass(argc, argv);
     if (firstPass.ExitCode)
         return EndRun(*firstPass.ExitCode);

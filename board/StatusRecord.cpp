@@ -1,5 +1,7 @@
 #include "StatusRecord.h"
 
+#include "platform/Print.h"
+
 namespace Corvane::Common
 {
 
@@ -51,9 +53,9 @@ uint32_t Read32(const uint8_t* record, int32_t offset)
 void PrintElapsedTime(const ElapsedTimeField& field, const uint8_t* record, std::FILE* output)
 {
     const uint32_t quarters = Read32(record, field.Offset);
-    std::fprintf(output, Formats.ElapsedTime, field.Name, quarters / QuartersPerDay,
-                 quarters / QuartersPerHour % 24, quarters / QuartersPerMinute % 60,
-                 quarters / QuartersPerSecond % 60);
+    PrintUnchecked(output, Formats.ElapsedTime, field.Name, quarters / QuartersPerDay,
+                   quarters / QuartersPerHour % 24, quarters / QuartersPerMinute % 60,
+                   quarters / QuartersPerSecond % 60);
 }
 
 void PrintEventCounter(const EventCounterField& field, const uint8_t* record, std::FILE* output)
@@ -61,7 +63,7 @@ void PrintEventCounter(const EventCounterField& field, const uint8_t* record, st
     uint32_t value = 0;
     for (int32_t i = 0; i < field.Count && i < 4; ++i)
         value |= ByteAt(record, field.Offsets[i]) << (8 * i);
-    std::fprintf(output, Formats.EventCounter, field.Name, value);
+    PrintUnchecked(output, Formats.EventCounter, field.Name, value);
 }
 
 void PrintAnalogChannels(const AnalogChannel* rows, const uint8_t* record, std::FILE* output)
@@ -71,7 +73,7 @@ void PrintAnalogChannels(const AnalogChannel* rows, const uint8_t* record, std::
         // Exact in double: a 16-bit count times a float factor.
         const double value = Read16(record, row->Offset) * static_cast<double>(row->Scale) +
                              static_cast<double>(row->Added);
-        std::fprintf(output, Formats.Analog, row->Name, value, row->Unit);
+        PrintUnchecked(output, Formats.Analog, row->Name, value, row->Unit);
     }
 }
 
@@ -80,7 +82,7 @@ void PrintStatusFlags(const StatusFlag* rows, const uint8_t* record, std::FILE* 
     for (const StatusFlag* row = rows; row && row->Name; ++row)
     {
         const bool set = (ByteAt(record, row->Offset) >> row->Bit & 1) != 0;
-        std::fprintf(output, Formats.Flag, row->Name, set ? "true" : "false");
+        PrintUnchecked(output, Formats.Flag, row->Name, set ? "true" : "false");
     }
 }
 
@@ -88,9 +90,9 @@ void PrintClockStatus(const ClockStatusField& field, const uint8_t* record, std:
 {
     const uint32_t status = ByteAt(record, field.Offset);
     if (status >> 4 == 0)
-        std::fprintf(output, Formats.ClockOk, field.Name);
+        PrintUnchecked(output, Formats.ClockOk, field.Name);
     else
-        std::fprintf(output, Formats.ClockError, field.Name, status >> 4, status & 0x0F);
+        PrintUnchecked(output, Formats.ClockError, field.Name, status >> 4, status & 0x0F);
 }
 } // namespace
 

@@ -7,6 +7,7 @@ std::atomic<bool> KeepRunning{true};
 std::atomic<bool> ReconfigurePending{false};
 std::atomic<uint8_t> ReplyChar{0};
 uint8_t I2cReadData[8] = {};
+std::atomic<uint32_t> VersionRepliesPrinted{0};
 
 CAutoResetEvent ReadReplyEvent;
 CAutoResetEvent WriteReplyEvent;

@@ -22,6 +22,9 @@ extern std::atomic<bool> ReconfigurePending;
 extern std::atomic<uint8_t> ReplyChar;
 // The eight data bytes of the last I2C read reply (written before ReadReplyEvent is set).
 extern uint8_t I2cReadData[8];
+// How many version replies the receiver thread has printed, so that a run can tell whether one
+// came.
+extern std::atomic<uint32_t> VersionRepliesPrinted;
 
 extern CAutoResetEvent ReadReplyEvent;
 extern CAutoResetEvent WriteReplyEvent;

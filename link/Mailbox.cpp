@@ -2,6 +2,7 @@
 
 #include "LinkState.h"
 #include "cards/CTVX3Card.h"
+#include "platform/Print.h"
 #include "platform/Time.h"
 
 #include <atomic>
@@ -123,8 +124,8 @@ bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel)
 
 void ReportMicrocontrollerNotTaking()
 {
-    std::printf("\nThe microcontroller took no byte for %u ms: it does not answer.\n",
-                MicrocontrollerPatienceMilliseconds());
+    Print("\nThe microcontroller took no byte for %u ms: it does not answer.\n",
+          MicrocontrollerPatienceMilliseconds());
 }
 
 bool SendMailboxBytes(const uint8_t* bytes, size_t count, MailboxChannel channel)

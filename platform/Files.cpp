@@ -62,7 +62,9 @@ bool IsFolder(const std::string& path)
     const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 #else
-    struct stat status{};
+    struct stat status
+    {
+    };
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 #endif
 }

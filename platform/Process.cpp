@@ -230,11 +230,13 @@ ProcessResult RunProcess(const ProcessRequest& request)
                 std::string text;
                 {
                     std::unique_lock<std::mutex> lock(outputMutex);
-                    script.Advance(result.Output, signals);
+                    // The steps wait for text as the program wrote it.
+                    script.Advance(ProgramOutputFromTextMode(result.Output), signals);
                     text.swap(script.PendingInput());
                     if (text.empty() && !script.Finished() && !processEnded)
                     {
-                        outputGrew.wait_for(lock, std::chrono::milliseconds(ScriptTickMilliseconds));
+                        outputGrew.wait_for(lock,
+                                            std::chrono::milliseconds(ScriptTickMilliseconds));
                         continue;
                     }
                 }

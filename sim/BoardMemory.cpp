@@ -74,7 +74,8 @@ bool ParseNumber(const std::string& word, unsigned long maximum, unsigned long& 
 
 bool ParseHex(const std::string& word, std::vector<uint8_t>& bytes)
 {
-    if (word.size() % 2 != 0 || word.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    if (word.size() % 2 != 0 ||
+        word.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
         return false;
     bytes.clear();
     for (size_t i = 0; i < word.size(); i += 2)

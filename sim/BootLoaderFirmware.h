@@ -15,7 +15,7 @@ public:
 
 private:
     const Gen3CardSettings Settings;
-    BoardMemory& Memory;
+    [[maybe_unused]] BoardMemory& Memory;
 };
 
 } // namespace Corvane::Common

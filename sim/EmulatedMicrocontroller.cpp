@@ -59,7 +59,8 @@ void CEmulatedMicrocontroller::RestoreMemory(const BoardMemory& saved)
 
 bool CEmulatedMicrocontroller::TxReady() const
 {
-    return Firmware && !TxNeverReady && TxBusyReads == 0 && !(TxHeldUntilTaken && !Outgoing.empty());
+    return Firmware && !TxNeverReady && TxBusyReads == 0 &&
+           !(TxHeldUntilTaken && !Outgoing.empty());
 }
 
 uint16_t CEmulatedMicrocontroller::PeekStatus() const

@@ -43,6 +43,12 @@ TEST(Scenarios, EachShippedScenarioShowsItsCase)
         {"boot-loader.ini", {"/sm"}, "", "System is in service mode.", true},
         {"open-fails.ini", {"/am"}, "", "Error! The selected card could not be opened.", false},
         {"never-ready.ini", {"/am"}, "", "System is in application mode", true},
+        {"firmware.ini", {"/v"}, "", "VN=3.0.1.200", true},
+        {"silent-firmware.ini", {"/v"}, "", "The firmware sent no version.", false},
+        {"stopping-replies.ini", {"/v"}, "", "The firmware sent no version.", false},
+        {"noisy-firmware.ini", {"/v"}, "", "VN=2.4.0.17", true},
+        {"bad-echo.ini", {"/lb", "16"}, "", "1 of 16 bytes contained errors.", true},
+        {"refusing-firmware.ini", {"/sd"}, "", "Command refused.", false},
     };
     for (const Scenario& scenario : scenarios)
     {

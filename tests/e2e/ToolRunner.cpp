@@ -40,6 +40,7 @@ ProcessResult RunTool(const ToolRun& run)
     request.Program = MISTLE_EXECUTABLE;
     request.Arguments = run.Arguments;
     request.Input = run.Input;
+    request.Steps = run.Steps;
     request.RemovedEnvironment.push_back("TVXSIM_CONFIG");
     if (run.WithBoardLibraries)
         request.Environment.emplace_back(LibrarySearchPathVariable(), LibraryPathWithSim());
@@ -54,6 +55,14 @@ ProcessResult RunTool(const ToolRun& run)
     ProcessResult result = RunProcess(request);
     result.Output = ProgramOutputFromTextMode(result.Output);
     return result;
+}
+
+ProcessStep After(const std::string& output, const std::string& send)
+{
+    ProcessStep step;
+    step.AfterOutput = output;
+    step.Send = send;
+    return step;
 }
 
 ProcessResult RunTool(const std::vector<std::string>& arguments)
@@ -82,6 +91,11 @@ void ExpectRun(const std::vector<std::string>& arguments, const std::string& out
 int FailureCode()
 {
     return ShellExitCode(-1);
+}
+
+std::string ToolExecutable()
+{
+    return MISTLE_EXECUTABLE;
 }
 
 std::string ScenarioPath(const std::string& name)

@@ -13,13 +13,17 @@ namespace MistleTest
 struct ToolRun
 {
     std::vector<std::string> Arguments;
-    std::string Input;                // standard input, closed after it
+    std::string Input;                // standard input, closed after it (and after Steps)
+    std::vector<Corvane::Common::ProcessStep> Steps; // paced input after Input
     std::string SimConfiguration;     // text of a stand-in configuration; empty: the default card
     std::string SimConfigurationFile; // or a scenario of sim/scenarios/, by its file name
     bool WithBoardLibraries = true;   // false: the stand-in libraries cannot be found
 };
 
 Corvane::Common::ProcessResult RunTool(const ToolRun& run);
+
+// A paced step: once the output shows the text, type the line.
+Corvane::Common::ProcessStep After(const std::string& output, const std::string& send);
 
 // Shorthand for a run with arguments only, against the default simulated card.
 Corvane::Common::ProcessResult RunTool(const std::vector<std::string>& arguments);
@@ -30,6 +34,9 @@ void ExpectRun(const std::vector<std::string>& arguments, const std::string& out
 
 // The exit code that the shell sees for the tool's -1.
 int FailureCode();
+
+// The tool's executable file.
+std::string ToolExecutable();
 
 // A shipped scenario of the stand-in, by its file name.
 std::string ScenarioPath(const std::string& name);

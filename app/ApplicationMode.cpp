@@ -1,0 +1,181 @@
+#include "ApplicationMode.h"
+
+#include "ApplicationOptions.h"
+#include "Console.h"
+#include "I2cCommands.h"
+#include "board/BoardProfile.h"
+#include "board/ElapsedTimeCounter.h"
+#include "board/StatusRecord.h"
+#include "link/CommandFrames.h"
+#include "link/LinkState.h"
+#include "link/Mailbox.h"
+#include "link/ReceiverThread.h"
+#include "platform/Print.h"
+#include "platform/Time.h"
+
+#include <cstdio>
+#include <optional>
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+// "/v" and "/blow_etc" give the firmware this long to answer and to settle.
+const unsigned SettleMilliseconds = 1000;
+
+void PrintCurrentStatusRecord(const uint8_t* record, bool withClockStatus, std::FILE* output)
+{
+    PrintStatusRecord(record, withClockStatus, output);
+}
+
+// Sends the blocks of 16 bytes; the firmware echoes each byte before it takes the next. Runs
+// before the receiver thread exists, so the bytes come back here.
+int RunLoopBackTest(uint32_t size)
+{
+    uint32_t checked = 0;
+    uint32_t errors = 0;
+    PrintText("\n\n");
+    PrintText("Checked: 0");
+    const uint32_t blocks = size / LOOP_BACK_BLOCK_BYTES;
+    for (uint32_t block = 0; block < blocks; ++block)
+    {
+        if (!SendFrame(LoopBackRequestFrame()))
+            return -1;
+        DrainMailbox();
+        for (uint8_t sent = 0; sent < LOOP_BACK_BLOCK_BYTES; ++sent)
+        {
+            uint8_t echo = 0;
+            if (!SendMailboxByte(sent))
+            {
+                ReportMicrocontrollerNotTaking();
+                return -1;
+            }
+            if (!ReceiveMailboxByte(echo))
+            {
+                Print("\nNo echo of byte 0x%02x came back within %u ms.\n", sent,
+                      MicrocontrollerPatienceMilliseconds());
+                return -1;
+            }
+            ++checked;
+            if (echo == sent)
+                Print("\rChecked: %d", static_cast<int>(checked));
+            else
+            {
+                Print("\nData error, got 0x%02x, expected 0x%02x\n", echo, sent);
+                ++errors;
+            }
+        }
+    }
+    PrintText("\n");
+    Print("\n%d of %d bytes contained errors.\n", static_cast<int>(errors),
+          static_cast<int>(checked));
+    return 0;
+}
+
+int ReadVersion()
+{
+    const uint32_t before = VersionRepliesPrinted;
+    if (!SendFrame(VersionRequestFrame()))
+        return -1;
+    SleepMilliseconds(SettleMilliseconds);
+    if (VersionRepliesPrinted == before)
+    {
+        // Without this a silent firmware would look like a successful run.
+        PrintText("\nThe firmware sent no version.\n");
+        return -1;
+    }
+    return 0;
+}
+
+int RequestSelfReconfigure()
+{
+    PrintText("\nSending self-reconfigure command.\n");
+    ReconfigureReplyEvent.Reset();
+    ReconfigurePending = true;
+    if (!SendFrame(SelfReconfigureFrame()))
+    {
+        ReconfigurePending = false;
+        return -1;
+    }
+    PrintText("\nCommand sent waiting for response.\n");
+    if (!ReconfigureReplyEvent.WaitFor(MicrocontrollerPatienceMilliseconds()))
+    {
+        ReconfigurePending = false;
+        Print("\nNo response from uCPU within %u ms.\n", MicrocontrollerPatienceMilliseconds());
+        return -1;
+    }
+    switch (ReplyChar)
+    {
+    case 'X':
+        PrintText("\nCommand refused.\n");
+        return -1;
+    case '!':
+        PrintText("\nCommand accepted. FPGA re-programming with start in 5 seconds!\n");
+        return 0;
+    default:
+        PrintText("\nUnexpected reply from uCPU.\n");
+        return -1;
+    }
+}
+
+int ProgramCounterOnce()
+{
+    SleepMilliseconds(SettleMilliseconds);
+    const bool programmed = ProgramElapsedTimeCounter();
+    SleepMilliseconds(SettleMilliseconds);
+    return programmed ? 0 : -1;
+}
+
+// The first one-shot command that applies; none when the console is to run.
+std::optional<int> RunOneShot(const ApplicationOptions& options)
+{
+    if (options.I2cRead && options.OutputFileName && options.Size != 0)
+        return RunI2cReadToFile(*options.OutputFileName, options.ChipAddress, options.Size,
+                                options.Address);
+    if (options.I2cWrite && options.InputFileName)
+        return RunI2cWriteFromFile(*options.InputFileName, options.ChipAddress, options.Address);
+    if (options.I2cVerify && options.InputFileName)
+        return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress);
+    if (options.ReadVersion)
+        return ReadVersion();
+    if (options.ProgramElapsedTimeCounter)
+        return ProgramCounterOnce();
+    if (options.SelfReconfigure)
+        return RequestSelfReconfigure();
+    if (options.BusGiven)
+        return 0; // a bus selected, nothing more asked
+    return std::nullopt;
+}
+
+} // namespace
+
+int RunApplicationCommands(int argc, const char* const* argv)
+{
+    const SecondPassResult secondPass = RunSecondPass(argc, argv);
+    if (secondPass.ExitCode)
+        return *secondPass.ExitCode;
+    const ApplicationOptions& options = secondPass.Options;
+    if (options.LoopBack)
+        return RunLoopBackTest(options.Size);
+
+    const StatusDecoding decoding{CurrentBoardProfile().ExtendedStatus, &PrintCurrentStatusRecord};
+    if (!StartReceiverThread(decoding))
+    {
+        PrintText("\nThe receiver thread could not be started.\n");
+        return -1;
+    }
+    if (options.BusGiven)
+    {
+        ReadReplyEvent.Reset();
+        if (!SendFrame(BusSelectFrame(options.Bus)))
+            return -1;
+    }
+    if (const std::optional<int> ended = RunOneShot(options))
+        return *ended;
+    CConsoleInput input;
+    return RunConsole(input);
+}
+
+} // namespace Corvane::Common

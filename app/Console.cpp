@@ -1,0 +1,167 @@
+#include "Console.h"
+
+#include "board/ElapsedTimeCounter.h"
+#include "link/CommandFrames.h"
+#include "link/LinkState.h"
+#include "platform/Print.h"
+
+#include <cstdio>
+#include <string>
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+// The command word is read as into a buffer of 80 characters.
+const size_t MaximumWordCharacters = 79;
+
+enum class Step
+{
+    Continue,
+    Failed, // the run ends with -1
+};
+
+class CConsole
+{
+public:
+    explicit CConsole(CConsoleInput& input) : Input(input) {}
+
+    int Run()
+    {
+        std::string word;
+        while (KeepRunning)
+        {
+            // The end of the input ends the console as "exit" does.
+            if (!Input.ReadWord(word, MaximumWordCharacters))
+                break;
+            if (Perform(word) == Step::Failed)
+                return -1;
+        }
+        return 0;
+    }
+
+private:
+    Step Perform(const std::string& word)
+    {
+        if (word == "IR")
+            return I2cRead();
+        if (word == "XX")
+        {
+            ProgramElapsedTimeCounter(); // the console goes on whatever came of it
+            return Step::Continue;
+        }
+        if (word == "exit")
+        {
+            Shutdown();
+            return Step::Continue;
+        }
+        if (word == "IW")
+            return I2cWrite();
+        if (word == "GF")
+            return GetFrequency();
+        if (word == "SF")
+            return SetFrequency();
+        return Send(CommandFrame(word.begin(), word.end()));
+    }
+
+    Step I2cRead()
+    {
+        uint32_t chip = 0, reg = 0, count = 0;
+        if (!AskHex("\nEnter Chip Address: 0x", chip) || !AskHex("\nEnter Reg Address: 0x", reg) ||
+            !AskHex("\nEnter Bytes to Read: 0x", count))
+            return InputEnded();
+        Print("\nSending I2C Read: 0x%02x:0x%02x %u bytes...\n", chip, reg, count);
+        return Send(I2cReadFrame(chip, reg, count));
+    }
+
+    Step I2cWrite()
+    {
+        uint32_t chip = 0, reg = 0, count = 0;
+        if (!AskHex("\nEnter Chip Address: 0x", chip) || !AskHex("\nEnter Reg Address: 0x", reg) ||
+            !AskHex("\nEnter Byte Count to Write: 0x", count))
+            return InputEnded();
+        if (count > I2C_FRAME_DATA_BYTES)
+        {
+            // The frame has room for eight data bytes: more would be cut off unseen.
+            Print("\nAt most %u bytes can be written with one I2C write; nothing was sent.\n",
+                  I2C_FRAME_DATA_BYTES);
+            return Step::Continue;
+        }
+        uint8_t data[I2C_FRAME_DATA_BYTES] = {};
+        for (uint32_t n = 0; n < count; ++n)
+        {
+            char prompt[32];
+            std::snprintf(prompt, sizeof prompt, "\nEnter byte %u: 0x", n);
+            uint32_t value = 0;
+            if (!AskHex(prompt, value))
+                return InputEnded();
+            data[n] = static_cast<uint8_t>(value);
+        }
+        Print("\nSending I2C Write: 0x%02x:0x%02x %u bytes...\n", chip, reg, count);
+        return Send(I2cWriteFrame(chip, reg, count, data));
+    }
+
+    Step GetFrequency()
+    {
+        uint32_t index = 0;
+        if (!AskDecimal("\nEnter multisynth index: ", index))
+            return InputEnded();
+        return Send(GetFrequencyFrame(index));
+    }
+
+    Step SetFrequency()
+    {
+        uint32_t index = 0, hertz = 0;
+        if (!AskDecimal("\nEnter multisynth index: ", index) ||
+            !AskDecimal("\nEnter requested frequency (Hz): ", hertz))
+            return InputEnded();
+        return Send(SetFrequencyFrame(index, hertz));
+    }
+
+    // A value prompt: what is still waiting on the line is thrown away, and the prompt comes
+    // again until a number is typed. False when the input ends first.
+    bool Ask(const char* prompt, bool hexadecimal, uint32_t& value)
+    {
+        for (;;)
+        {
+            PrintText(prompt);
+            std::fflush(stdout);
+            Input.DiscardLine();
+            switch (Input.ReadValue(hexadecimal, value))
+            {
+            case CConsoleInput::ValueResult::Read:
+                return true;
+            case CConsoleInput::ValueResult::Ended:
+                return false;
+            case CConsoleInput::ValueResult::NotANumber:
+                break;
+            }
+        }
+    }
+    bool AskHex(const char* prompt, uint32_t& value) { return Ask(prompt, true, value); }
+    bool AskDecimal(const char* prompt, uint32_t& value) { return Ask(prompt, false, value); }
+
+    Step InputEnded()
+    {
+        PrintText("\nStandard input ended before the command was complete; it was not sent.\n");
+        return Step::Failed;
+    }
+
+    Step Send(const CommandFrame& frame)
+    {
+        return SendFrame(frame) ? Step::Continue : Step::Failed;
+    }
+
+    CConsoleInput& Input;
+};
+
+} // namespace
+
+int RunConsole(CConsoleInput& input)
+{
+    return CConsole(input).Run();
+}
+
+} // namespace Corvane::Common

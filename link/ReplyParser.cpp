@@ -1,0 +1,210 @@
+#include "ReplyParser.h"
+
+#include "LinkState.h"
+#include "platform/Print.h"
+
+#include <algorithm>
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+struct ReplyCode
+{
+    char Letters[3];
+    uint32_t PayloadSize;
+};
+
+// By ReplyKind, in its order.
+const ReplyCode ReplyCodes[] = {
+    {"ST", 32}, {"LG", 1024}, {"VN", 8},  {"IR", 8},   {"SX", 64},  {"LX", 2048},
+    {"GF", 5},  {"SF", 5},    {"XS", 64}, {"VP", 256}, {"XD", 256}, {"AS", 32},
+};
+
+constexpr uint8_t ReplyMarker = '=';
+constexpr uint8_t AcknowledgeMarker = '!';
+
+ReplyKind KindOfCode(uint8_t first, uint8_t second)
+{
+    for (size_t kind = 0; kind < std::size(ReplyCodes); ++kind)
+        if (ReplyCodes[kind].Letters[0] == first && ReplyCodes[kind].Letters[1] == second)
+            return static_cast<ReplyKind>(kind);
+    return ReplyKind::None;
+}
+
+uint32_t Word16(const uint8_t* bytes)
+{
+    return bytes[0] | static_cast<uint32_t>(bytes[1]) << 8;
+}
+
+uint32_t Word32(const uint8_t* bytes)
+{
+    return Word16(bytes) | Word16(bytes + 2) << 16;
+}
+
+} // namespace
+
+uint32_t ReplyPayloadSize(ReplyKind kind)
+{
+    const auto index = static_cast<size_t>(kind);
+    return index < std::size(ReplyCodes) ? ReplyCodes[index].PayloadSize : 0;
+}
+
+CReplyParser::CReplyParser(const StatusDecoding& decoding, std::FILE* output)
+    : Decoding(decoding), Output(output)
+{
+}
+
+void CReplyParser::Take(uint8_t byte)
+{
+    if (InPayload())
+        TakePayloadByte(byte);
+    else
+        TakeOutsidePayload(byte);
+}
+
+void CReplyParser::TakeOutsidePayload(uint8_t byte)
+{
+    // The answer to the self-reconfigure order is whatever byte comes first. It is parsed like any
+    // other, and the waiter is woken only then, so that its own lines follow whatever the byte
+    // printed.
+    const bool answersReconfigure = ReconfigurePending;
+    if (answersReconfigure)
+    {
+        ReplyChar = byte;
+        ReconfigurePending = false;
+    }
+    ParseOutsidePayload(byte);
+    if (answersReconfigure)
+        ReconfigureReplyEvent.Set();
+}
+
+void CReplyParser::ParseOutsidePayload(uint8_t byte)
+{
+    const uint8_t first = BeforePrevious;
+    const uint8_t second = Previous;
+    BeforePrevious = Previous;
+    Previous = byte;
+    const ReplyKind kind = byte == ReplyMarker ? KindOfCode(first, second) : ReplyKind::None;
+    if (kind != ReplyKind::None)
+    {
+        Kind = kind;
+        Received = 0;
+    }
+    else if (byte == AcknowledgeMarker && first == 'I' && second == 'W')
+        WriteReplyEvent.Set();
+    else
+        PrintTo(Output, "0x%02x ", byte);
+}
+
+void CReplyParser::TakePayloadByte(uint8_t byte)
+{
+    ReplyBuffer[Received++] = byte;
+    if (Received < ReplyPayloadSize(Kind))
+        return;
+    // A code never spans a payload: what came before the reply is forgotten.
+    Previous = 0;
+    BeforePrevious = 0;
+    ActOnReply();
+    Kind = ReplyKind::None;
+}
+
+void CReplyParser::AbandonPayload()
+{
+    if (!InPayload())
+        return;
+    PrintTo(Output, "\nThe reply %s= stopped after %u of %u bytes; it was dropped.\n", Code(),
+            Received, ReplyPayloadSize(Kind));
+    Previous = 0;
+    BeforePrevious = 0;
+    Kind = ReplyKind::None;
+}
+
+const char* CReplyParser::Code() const
+{
+    return ReplyCodes[static_cast<size_t>(Kind)].Letters;
+}
+
+void CReplyParser::ActOnReply()
+{
+    switch (Kind)
+    {
+    case ReplyKind::VN:
+        PrintVersion();
+        break;
+    case ReplyKind::IR:
+        PrintI2cData();
+        break;
+    case ReplyKind::GF:
+        PrintFrequency(false);
+        break;
+    case ReplyKind::SF:
+        PrintFrequency(true);
+        break;
+    case ReplyKind::ST:
+        PrintStatus(false);
+        break;
+    case ReplyKind::SX:
+        PrintStatus(true);
+        break;
+    case ReplyKind::LG:
+        PrintText("\nLG=\n", Output);
+        PrintText("\n", Output);
+        PrintText("\n", Output);
+        break;
+    default:
+        break; // consumed, not shown
+    }
+}
+
+void CReplyParser::PrintVersion()
+{
+    const uint8_t* v = ReplyBuffer.data();
+    PrintTo(Output, "\nVN=%hu.%hu.%hu.%hu\n", static_cast<unsigned short>(Word16(v)),
+            static_cast<unsigned short>(Word16(v + 2)), static_cast<unsigned short>(Word16(v + 4)),
+            static_cast<unsigned short>(Word16(v + 6)));
+    ++VersionRepliesPrinted;
+}
+
+void CReplyParser::PrintI2cData()
+{
+    // The eight bytes read as one 64-bit little-endian number: the high word first.
+    PrintTo(Output, "\nI2C Read Data = 0x%08x %08x\n", Word32(&ReplyBuffer[4]),
+            Word32(&ReplyBuffer[0]));
+    std::copy_n(ReplyBuffer.begin(), sizeof I2cReadData, I2cReadData);
+    ReadReplyEvent.Set();
+}
+
+void CReplyParser::PrintFrequency(bool actual)
+{
+    const uint8_t* p = ReplyBuffer.data();
+    const auto hertz = static_cast<unsigned long>(Word32(p + 1));
+    PrintTo(Output, "\n0x%02x 0x%02x 0x%02x 0x%02x 0x%02x\n", p[0], p[1], p[2], p[3], p[4]);
+    if (actual)
+        PrintTo(Output, "\nStatus = 0x%02x, Actual frequency = %lu\n", p[0], hertz);
+    else
+        PrintTo(Output, "\nStatus = 0x%02x, Frequency = %lu\n", p[0], hertz);
+    ReadReplyEvent.Set();
+}
+
+void CReplyParser::PrintStatus(bool extended)
+{
+    // A board answers only one of the two requests; the other reply was still read whole.
+    if (extended != Decoding.ExtendedStatus)
+    {
+        PrintText(extended ? "\nThis board does not support SX? (Extended Status). Please use "
+                             "ST? (Status) instead.\n"
+                           : "\nThis board does not support ST? (Status). Please use SX? "
+                             "(Extended Status) instead.\n",
+                  Output);
+        return;
+    }
+    PrintText(extended ? "\nSX=\n" : "\nST=\n", Output);
+    if (Decoding.PrintRecord != nullptr)
+        Decoding.PrintRecord(ReplyBuffer.data(), extended, Output);
+    PrintText("\n", Output);
+}
+
+} // namespace Corvane::Common

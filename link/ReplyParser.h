@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+
+namespace Corvane::Common
+{
+
+// The replies of the application firmware, recognised by two letters and '='.
+enum class ReplyKind : uint8_t
+{
+    ST,
+    LG,
+    VN,
+    IR,
+    SX,
+    LX,
+    GF,
+    SF,
+    XS,
+    VP,
+    XD,
+    AS,
+    None
+};
+
+// The bytes that follow the marker of a reply of this kind.
+uint32_t ReplyPayloadSize(ReplyKind kind);
+
+// How status records are printed: the receiver takes this from the board profile when it starts,
+// so that the link does not depend on the board tables.
+struct StatusDecoding
+{
+    // True: the board answers SX? (64 bytes); false: ST? (32 bytes).
+    bool ExtendedStatus = false;
+    // Prints the named lines of a record, with the clock-status line when asked.
+    void (*PrintRecord)(const uint8_t* record, bool withClockStatus, std::FILE* output) = nullptr;
+};
+
+// Takes the bytes of the firmware one by one: outside a reply it looks for a two-letter code and
+// its marker, printing every other byte in hex; inside a reply it collects the fixed payload and,
+// once it is complete, prints the reply and wakes the main thread where it waits for one.
+class CReplyParser
+{
+public:
+    CReplyParser(const StatusDecoding& decoding, std::FILE* output);
+
+    // One byte taken from the mailbox.
+    void Take(uint8_t byte);
+
+    bool InPayload() const { return Kind != ReplyKind::None; }
+    // Gives up a reply whose payload stopped coming: says so once and returns to idle.
+    void AbandonPayload();
+
+private:
+    void TakeOutsidePayload(uint8_t byte);
+    void ParseOutsidePayload(uint8_t byte);
+    void TakePayloadByte(uint8_t byte);
+    void ActOnReply();
+    void PrintVersion();
+    void PrintI2cData();
+    void PrintFrequency(bool actual);
+    void PrintStatus(bool extended);
+    const char* Code() const;
+
+    StatusDecoding Decoding;
+    std::FILE* Output;
+    ReplyKind Kind = ReplyKind::None;
+    uint8_t Previous = 0;
+    uint8_t BeforePrevious = 0;
+    uint32_t Received = 0;
+    // Holds the payload of the reply being taken; the largest reply fills it.
+    std::array<uint8_t, 2048> ReplyBuffer{};
+};
+
+} // namespace Corvane::Common
