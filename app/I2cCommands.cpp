@@ -1,34 +1,90 @@
 #include "I2cCommands.h"
 
+#include "board/I2CTransfers.h"
+#include "platform/Files.h"
 #include "platform/Print.h"
+#include "platform/Time.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace Corvane::Common
 {
 
 namespace
 {
-int NotAvailable(const char* what)
+
+// One I2C read of the file transfer moves one register, and the registers are 256.
+const uint32_t MaximumReadSize = 255;
+// The verify stops at the eleventh difference.
+const int MostErrorsShown = 10;
+const unsigned VerifiedPauseMilliseconds = 1000;
+
+struct FileCloser
 {
-    Print("\nThe I2C %s is not available yet.\n", what);
-    return -1;
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+uint8_t LowByte(uint32_t value)
+{
+    return static_cast<uint8_t>(value);
 }
+
 } // namespace
 
-int RunI2cReadToFile(const std::string&, uint32_t, uint32_t, uint32_t)
+int RunI2cReadToFile(const std::string& path, uint32_t chip, uint32_t size, uint32_t start)
 {
-    return NotAvailable("read");
+    if (size > MaximumReadSize)
+    {
+        // The size travels as one byte: 300 would silently read 44 registers.
+        Print("\nAn I2C read takes at most %u bytes; %u were asked for. Nothing was read.\n",
+              MaximumReadSize, size);
+        return -1;
+    }
+    return I2CReadToFile(path, LowByte(chip), size, LowByte(start)) ? 0 : -1;
 }
 
-int RunI2cWriteFromFile(const std::string&, uint32_t, uint32_t)
+int RunI2cWriteFromFile(const std::string& path, uint32_t chip, uint32_t start)
 {
-    return NotAvailable("write");
+    return I2CWriteFromFile(path, LowByte(chip), LowByte(start)) ? 0 : -1;
 }
 
-int VerifyI2cAgainstFile(const std::string&, uint32_t)
+int VerifyI2cAgainstFile(const std::string& path, uint32_t chip)
 {
-    return NotAvailable("verify");
+    std::unique_ptr<std::FILE, FileCloser> file(IsFolder(path) ? nullptr
+                                                               : std::fopen(path.c_str(), "rb"));
+    if (!file)
+    {
+        Print("\nCould not open input file %s\n", path.c_str());
+        return -1;
+    }
+    Print("\nReadback: %d", 0);
+    int address = 0;
+    int errors = 0;
+    for (int expected = std::fgetc(file.get()); expected != EOF; expected = std::fgetc(file.get()))
+    {
+        uint8_t got = 0;
+        if (!I2CRead(1, LowByte(chip), LowByte(static_cast<uint32_t>(address)), &got))
+            return -1;
+        if (got != expected)
+        {
+            Print("\nError at address 0x%04x, expected 0x%02x got 0x%02x\n", address, expected,
+                  got);
+            if (++errors > MostErrorsShown)
+                break;
+        }
+        if (++address % 8 == 0)
+            Print("\rVerified: %d bytes", address);
+    }
+    Print("\rVerified: %d bytes", address);
+    PrintText("\n");
+    if (errors > 0)
+    {
+        Print("\rFound %d bytes containing errors\n", errors);
+        return -1;
+    }
+    SleepMilliseconds(VerifiedPauseMilliseconds);
+    return 0;
 }
 
 } // namespace Corvane::Common

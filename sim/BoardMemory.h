@@ -15,11 +15,10 @@ struct I2cDeviceState
 {
     std::array<uint8_t, 256> Registers{};
     uint8_t Flags = 0;
-
-    bool operator==(const I2cDeviceState& other) const
-    {
-        return Registers == other.Registers && Flags == other.Flags;
-    }
+    // The register and value of the device's last write (-1: none since power-up); not kept in
+    // the state file, as the device forgets it when its power goes.
+    int LastRegister = -1;
+    uint8_t LastValue = 0;
 };
 
 // Where a device sits: its bus and its 7-bit chip address.

@@ -1,0 +1,100 @@
+#include "I2CTransfers.h"
+
+#include "link/CommandFrames.h"
+#include "link/LinkState.h"
+#include "link/Mailbox.h"
+#include "platform/Files.h"
+#include "platform/Print.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+// One more byte and the file is too large: the transfer takes at most this many.
+const size_t MaximumWriteFileBytes = 511;
+
+bool AwaitReply(CAutoResetEvent& event, const char* what, uint8_t chip, uint8_t reg)
+{
+    if (event.WaitFor(MicrocontrollerPatienceMilliseconds()))
+        return true;
+    Print("\nNo answer to the I2C %s of 0x%02x:0x%02x within %u ms.\n", what, chip, reg,
+          MicrocontrollerPatienceMilliseconds());
+    return false;
+}
+
+uint8_t RegisterAfter(uint8_t start, size_t offset)
+{
+    return static_cast<uint8_t>(start + offset);
+}
+
+} // namespace
+
+bool I2CRead(uint8_t count, uint8_t chip, uint8_t reg, uint8_t* destination)
+{
+    // Reset first: an answer that came late to an earlier command must not end this wait.
+    ReadReplyEvent.Reset();
+    Print("\nSending I2C Read: 0x%02x:0x%02x %u bytes...\n", chip, reg, count);
+    if (!SendFrame(I2cReadFrame(chip, reg, count)) ||
+        !AwaitReply(ReadReplyEvent, "read", chip, reg))
+        return false;
+    std::copy_n(I2cReadData, std::min<uint32_t>(count, I2C_FRAME_DATA_BYTES), destination);
+    return true;
+}
+
+bool I2CWrite(uint8_t count, uint8_t chip, uint8_t reg, const uint8_t* source)
+{
+    WriteReplyEvent.Reset();
+    const CommandFrame frame = I2cWriteFrame(chip, reg, count, source);
+    Print("\nSending I2C Write: 0x%02x:0x%02x %u bytes...\n", chip, reg, count);
+    return SendFrame(frame) && AwaitReply(WriteReplyEvent, "write", chip, reg);
+}
+
+bool I2CReadToFile(const std::string& path, uint8_t chip, uint32_t size, uint8_t startRegister)
+{
+    std::vector<uint8_t> buffer(size);
+    Print("\nReading back %d bytes of data...\n", static_cast<int>(size));
+    for (size_t i = 0; i < buffer.size(); ++i)
+        if (!I2CRead(1, chip, RegisterAfter(startRegister, i), &buffer[i]))
+            return false;
+    PrintText("\n...done! Writing data to file...\n");
+    // An empty block counts as a write that did not complete.
+    COutputFile file(path);
+    if (!buffer.empty() && file.Create() && file.Write(buffer.data(), buffer.size()) &&
+        file.Commit())
+    {
+        PrintText("\n...done\n");
+        return true;
+    }
+    Print("\nError writing output file %s\n", path.c_str());
+    KeepRunning = false;
+    return false;
+}
+
+bool I2CWriteFromFile(const std::string& path, uint8_t chip, uint8_t startRegister)
+{
+    std::vector<uint8_t> data;
+    switch (ReadInputFile(path, MaximumWriteFileBytes, data))
+    {
+    case InputFileStatus::CannotOpen:
+        Print("\nCould not open input file %s", path.c_str());
+        return false;
+    case InputFileStatus::TooLarge:
+        Print("\nInput file (%s) too large!", path.c_str());
+        return false;
+    case InputFileStatus::Read:
+        break;
+    }
+    PrintText("Writing data...");
+    for (size_t j = 0; j < data.size(); ++j)
+        if (!I2CWrite(1, chip, RegisterAfter(startRegister, j), &data[j]))
+            return false;
+    PrintText("...done!");
+    return true;
+}
+
+} // namespace Corvane::Common
