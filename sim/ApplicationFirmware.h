@@ -15,7 +15,7 @@ public:
 
 private:
     const Gen3CardSettings Settings;
-    BoardMemory& Memory;
+    [[maybe_unused]] BoardMemory& Memory; // for the firmware's commands, still to come
 };
 
 } // namespace Corvane::Common
