@@ -66,8 +66,16 @@ uint32_t FlashSize()
 
 // Reads the input file of "/w" or "/c" when it fits into the flash from the offset; a file that
 // does not is refused before anything is sent, without being read to its end.
-bool LoadInputFile(const OptionArguments& arguments, std::vector<uint8_t>& contents)
+bool LoadInputFile(const char* option, const OptionArguments& arguments,
+                   std::vector<uint8_t>& contents)
 {
+    if (arguments.FileName == nullptr)
+    {
+        std::printf("\nMust specify filename after %s\n", option);
+        return false;
+    }
+    if (!FlashLayoutIsKnown())
+        return false;
     const bool offsetInFlash = arguments.Offset <= FlashSize();
     const size_t room = offsetInFlash ? FlashSize() - arguments.Offset : 0;
     const InputFileStatus status = ReadInputFile(arguments.FileName, room, contents);
@@ -129,13 +137,8 @@ int ReadFlashToFile(const OptionArguments& arguments)
 
 int WriteFileToFlash(const OptionArguments& arguments)
 {
-    if (arguments.FileName == nullptr)
-    {
-        std::fputs("\nMust specify filename after /w\n", stdout);
-        return -1;
-    }
     std::vector<uint8_t> image;
-    if (!FlashLayoutIsKnown() || !LoadInputFile(arguments, image))
+    if (!LoadInputFile("/w", arguments, image))
         return -1;
     return WriteFlashRange(arguments.Offset, image.data(), static_cast<uint32_t>(image.size()))
                ? 0
@@ -144,13 +147,8 @@ int WriteFileToFlash(const OptionArguments& arguments)
 
 int CompareFlashWithFile(const OptionArguments& arguments)
 {
-    if (arguments.FileName == nullptr)
-    {
-        std::fputs("\nMust specify filename after /c\n", stdout);
-        return -1;
-    }
     std::vector<uint8_t> expected;
-    if (!FlashLayoutIsKnown() || !LoadInputFile(arguments, expected))
+    if (!LoadInputFile("/c", arguments, expected))
         return -1;
     const auto size = static_cast<uint32_t>(expected.size());
     std::vector<uint8_t> flash(size);
