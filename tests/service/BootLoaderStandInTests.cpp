@@ -1,5 +1,6 @@
-// What the stand-in's boot loader answers to commands the tool never sends: other forms,
-// addresses and faults. The tool's own exchanges are tested in BootLoaderTests.cpp.
+// What the stand-in's boot loader answers to commands the tool never sends: the other form, and
+// addresses off the pages or beyond the flash. The tool's own exchanges are tested in
+// BootLoaderTests.cpp.
 #include "SimHost.h"
 
 #include "cards/CTVX3Card.h"
@@ -88,22 +89,4 @@ TEST_F(StandInBootLoader, CommandsThatDoNotSuitTheCardAreRefusedAndChangeNothing
     EXPECT_EQ(PageWrite({'w', 0x00, 0x00, 0x02, 0x00}, 512), Bytes{Refused}) << "beyond";
     Send({'r', 0x00, 0x02, 0x00, 0x00});
     EXPECT_EQ(Answer(), Bytes(512, 0xFF));
-}
-
-TEST_F(StandInBootLoader, FaultsRefuseWritesOrStopHalfwayThroughAPage)
-{
-    Use("model = 0x104\nfault = refuse\n");
-    EXPECT_EQ(PageWrite({'W', 0x00, 0x00}, 256), Bytes{Refused});
-    Send({'R', 0x00, 0x00});
-    EXPECT_EQ(Answer(), Bytes(256, 0xFF));
-
-    Use("model = 0x104\nfault = stop_mid_reply\n");
-    Send({'R', 0x00, 0x00});
-    EXPECT_EQ(Answer().size(), 128u);
-    Send({'V', 'N', '?'});
-    EXPECT_TRUE(Answer().empty()) << "nothing more comes";
-
-    Use("model = 0x104\nfault = silent\n");
-    EXPECT_TRUE(PageWrite({'W', 0x00, 0x00}, 256).empty());
-    EXPECT_EQ(SimHost::Count3(0, "host_bytes"), 259u) << "it takes every byte";
 }

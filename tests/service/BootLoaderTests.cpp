@@ -57,6 +57,23 @@ std::vector<std::string> Commands(const Bytes& received, uint32_t pageSize)
     return commands;
 }
 
+// A boot loader that never stops offering bytes.
+class CChatteringCard : public CTVX3Card
+{
+public:
+    CChatteringCard() : CTVX3Card(0, CardForInspection{}) {}
+    uint32_t ReadRegister(uint32_t) override
+    {
+        return MAILBOX_SERVICE_MODE | MAILBOX_TX_READY | 0x41;
+    }
+    void WriteRegister(uint32_t, uint32_t value) override
+    {
+        if ((value & MAILBOX_TX_STROBE) != 0)
+            ++BytesSent;
+    }
+    int BytesSent = 0;
+};
+
 class BootLoader : public testing::Test
 {
 protected:
@@ -85,12 +102,6 @@ protected:
         return testing::internal::GetCapturedStdout();
     }
     Bytes Received() const { return SimHost::McuReceived3(0); }
-    Bytes Flash(uint32_t address, uint32_t size)
-    {
-        Bytes flash(size);
-        Output([&] { return ReadFlashRange(address, flash.data(), size); });
-        return flash;
-    }
 };
 
 } // namespace
@@ -110,26 +121,13 @@ TEST_F(BootLoader, PageCommandsTakeTheFormOfThePageSize)
     Use("0x10C"); // 512-byte pages
     Output([&] { return WriteFlashPages(512, page.data(), 0x1FE00); });
     EXPECT_EQ(Received(), Concatenated({0x77, 0x00, 0xFE, 0x01, 0x00}, page));
-    Output([&] { return ReadFlashPages(512, read.data(), 0x1FE00); });
-    EXPECT_EQ(read, page);
     Output([&] { return ReadFlashPages(512, read.data(), 0x400); });
     EXPECT_EQ(Received(), (Bytes{0x72, 0x00, 0x04, 0x00, 0x00}));
     EXPECT_EQ(read, Bytes(512, 0xFF)) << "erased flash";
-}
-
-TEST_F(BootLoader, ReadFlashRangeReadsWholePagesAndReturnsTheBytesAsked)
-{
-    Use("0x10C");
-    const Bytes page = Pattern(512, 9);
-    Output([&] { return WriteFlashPages(512, page.data(), 0); });
     Bytes three(3);
-    EXPECT_EQ(Output([&] { return ReadFlashRange(5, three.data(), 3); }),
-              "\n\nPerforming NVM Read from 0x000000 size 0x000200\nReading page:"
-              "\rReading page: 1 of 1\nDone\n");
-    EXPECT_EQ(Received(), (Bytes{0x72, 0x00, 0x00, 0x00, 0x00}));
+    Output([&] { return ReadFlashRange(0x1FE05, three.data(), 3); });
+    EXPECT_EQ(Received(), (Bytes{0x72, 0x00, 0xFE, 0x01, 0x00}));
     EXPECT_EQ(three, Bytes(page.begin() + 5, page.begin() + 8));
-    EXPECT_EQ(Flash(0x1F0, 0x20),
-              Concatenated(Bytes(page.begin() + 0x1F0, page.end()), Bytes(0x10, 0xFF)));
 }
 
 TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
@@ -166,62 +164,41 @@ TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
         EXPECT_EQ(readBacks, c.ReadBacks);
         Bytes expected = before;
         std::copy(data.begin(), data.end(), expected.begin() + c.Address);
-        EXPECT_EQ(Flash(0, 0x400), expected) << "the rest of each page stays as it was";
+        Bytes flash(0x400);
+        Output([&] { return ReadFlashPages(0x400, flash.data(), 0); });
+        EXPECT_EQ(flash, expected) << "the rest of each page stays as it was";
     }
 }
 
 TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
 {
     Use("0x104"); // 16 KiB, 256-byte pages
-    const Bytes data(0x200, 0x5A);
+    const Bytes data(0x300, 0x5A);
     Bytes buffer(0x200);
     EXPECT_EQ(Output([&] { return WriteFlashPages(0x80, data.data(), 0); }, false),
               "\nError, Size is not a multiple of the page size");
     EXPECT_EQ(Output([&] { return ReadFlashPages(0x100, buffer.data(), 0x80); }, false),
               "\nError, Offset is not a multiple of the page size");
-    EXPECT_EQ(Output([&] { return WriteFlashPages(0x200, data.data(), 0x3F00); }, false),
-              "\nError, Range reaches past the end of the flash");
-    EXPECT_EQ(Output([&] { return WriteFlashRange(0x3FF0, data.data(), 0x11); }, false),
+    EXPECT_EQ(Output([&] { return WriteFlashRange(0x3F00, data.data(), 0x101); }, false),
               "\nError, Range reaches past the end of the flash");
     EXPECT_EQ(Output([&] { return ReadFlashRange(0xFFFFFFF0u, buffer.data(), 0x20); }, false),
               "\nError, Range reaches past the end of the flash")
         << "an address and size whose sum wraps";
-    EXPECT_TRUE(Received().empty());
     EXPECT_EQ(Output([&] { return WriteFlashPages(0, data.data(), 0x4000); }),
               "\n\nPerforming NVM Write to 0x004000 size 0x000000\nWriting page:\nDone\n");
     EXPECT_TRUE(Received().empty());
 }
 
-TEST_F(BootLoader, VersionIsFourLittleEndianNumbers)
-{
-    Use("0x10C", "bootloader_version = 1.2.3.4\nmcu_sends = 0x11 0x22\n");
-    EXPECT_EQ(Output(ReadBootloaderVersion), "\nBootloader Version: 1.2.3.4\n")
-        << "bytes left in the mailbox are drained first";
-    EXPECT_EQ(Received(), (Bytes{'V', 'N', '?'}));
-}
-
 TEST_F(BootLoader, WaitsAreBoundedAndTheLineSaysWhereTheRunStopped)
 {
-    Bytes buffer(0x400);
     const Bytes data = Pattern(0x300, 4);
-
     Use("0x105", "fault = silent\n");
     SetMicrocontrollerPatienceMilliseconds(100);
-    EXPECT_EQ(Output(ReadBootloaderVersion, false),
-              "\nThe boot loader sent no byte for 100 ms: its version was not read.\n");
     const std::string writing =
         Output([&] { return WriteFlashRange(0, data.data(), 0x300); }, false);
-    EXPECT_EQ(writing.substr(writing.rfind('\r')), "\rWriting page: 1 of 3\nThe boot loader sent "
-                                                   "no byte for 100 ms: writing stopped at page 1 "
-                                                   "of 3.\n");
-
-    Use("0x105", "fault = stop_mid_reply\n");
-    SetMicrocontrollerPatienceMilliseconds(100);
-    const std::string reading =
-        Output([&] { return ReadFlashRange(0, buffer.data(), 0x201); }, false);
-    EXPECT_EQ(reading.substr(reading.rfind('\r')),
-              "\rReading page: 1 of 3\nThe boot loader sent no byte for 100 ms: reading stopped at "
-              "page 1 of 3.\n");
+    EXPECT_EQ(writing.substr(writing.rfind('\r')),
+              "\rWriting page: 1 of 3\nThe boot loader sent no byte for 100 ms: writing stopped "
+              "at page 1 of 3.\n");
 
     Use("0x105", "tx_ready = never\n");
     SetMicrocontrollerPatienceMilliseconds(100);
@@ -229,34 +206,12 @@ TEST_F(BootLoader, WaitsAreBoundedAndTheLineSaysWhereTheRunStopped)
               "\nThe boot loader took no byte for 100 ms: its version was not read.\n");
 }
 
-namespace
-{
-// A boot loader that never stops offering bytes.
-class CChatteringCard : public CTVX3Card
-{
-public:
-    CChatteringCard() : CTVX3Card(0, CardForInspection{}) {}
-    uint32_t ReadRegister(uint32_t) override
-    {
-        return MAILBOX_SERVICE_MODE | MAILBOX_TX_READY | 0x41;
-    }
-    void WriteRegister(uint32_t, uint32_t value) override
-    {
-        if ((value & MAILBOX_TX_STROBE) != 0)
-            ++BytesSent;
-    }
-    int BytesSent = 0;
-};
-} // namespace
-
 TEST_F(BootLoader, AMailboxThatNeverEmptiesEndsTheCallBeforeAnythingIsSent)
 {
     auto* card = new CChatteringCard;
     CurrentCard.reset(card);
     SetMicrocontrollerPatienceMilliseconds(100);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(ReadBootloaderVersion());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(Output(ReadBootloaderVersion, false),
               "\nThe boot loader kept sending for 100 ms: its mailbox could not be emptied.\n");
     EXPECT_EQ(card->BytesSent, 0);
 }
