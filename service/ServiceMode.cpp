@@ -42,7 +42,8 @@ bool ScanNumber(const char* word, uint32_t& value)
     return true;
 }
 
-// Takes the words after the option at argv[index]; index is left at the last word taken.
+// Takes the words after the option at argv[index]; index is left at the last word taken. Words
+// beyond the ones an option uses are passed over; an empty word is no file name.
 OptionArguments TakeArguments(int argc, const char* const* argv, int& index)
 {
     OptionArguments arguments;
@@ -53,8 +54,12 @@ OptionArguments TakeArguments(int argc, const char* const* argv, int& index)
             arguments.FileName = word[0] != '\0' ? word : nullptr;
         else if (position == 1)
             ScanNumber(word, arguments.Offset);
-        else if (uint32_t size = 0; position == 2 && ScanNumber(word, size))
-            arguments.Size = size;
+        else if (position == 2)
+        {
+            uint32_t size = 0;
+            if (ScanNumber(word, size))
+                arguments.Size = size;
+        }
     }
     return arguments;
 }
