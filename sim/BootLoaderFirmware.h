@@ -2,10 +2,20 @@
 
 #include "EmulatedMicrocontroller.h"
 
+#include <vector>
+
 namespace Corvane::Common
 {
 
-// The microcontroller's boot loader: its version and the page protocol on the card's flash.
+// What the boot loader answers after a page write.
+constexpr uint8_t BOOT_LOADER_PAGE_WRITTEN = 0x06;
+constexpr uint8_t BOOT_LOADER_PAGE_REFUSED = 0x15;
+
+struct BootLoaderCommandForm;
+
+// The microcontroller's boot loader: its version and the page protocol on the card's flash. A
+// command is one letter and its address bytes; a page write carries one page of data and is
+// answered with one byte, a page read is answered with one page.
 class CBootLoaderFirmware : public IEmulatedFirmware
 {
 public:
@@ -14,8 +24,23 @@ public:
     void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) override;
 
 private:
+    void Carry(const BootLoaderCommandForm& form, IMicrocontrollerPort& port);
+    void AnswerVersion(IMicrocontrollerPort& port);
+    void WritePage(const BootLoaderCommandForm& form, IMicrocontrollerPort& port);
+    void ReadPage(const BootLoaderCommandForm& form, IMicrocontrollerPort& port);
+    // The flash address of the command in progress, when the command suits this card.
+    bool TargetPage(const BootLoaderCommandForm& form, uint32_t& address) const;
+    // Sends a reply; with stop_mid_reply only the first half of its payload, and then nothing
+    // ever again.
+    void Reply(const std::vector<uint8_t>& header, const std::vector<uint8_t>& payload,
+               IMicrocontrollerPort& port);
+
     const Gen3CardSettings Settings;
-    [[maybe_unused]] BoardMemory& Memory;
+    BoardMemory& Memory;
+    const uint32_t PageSize;
+    const BootLoaderCommandForm* Form = nullptr; // the command in progress, if any
+    std::vector<uint8_t> Received;               // its bytes so far
+    bool Stopped = false;
 };
 
 } // namespace Corvane::Common

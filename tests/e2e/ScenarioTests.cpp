@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace MistleTest;
 
 namespace
@@ -23,6 +25,18 @@ std::string LastLine(const std::string& output)
     const size_t start = output.rfind('\n', end);
     return output.substr(start == std::string::npos ? 0 : start + 1, end - start);
 }
+// Four bytes that erased flash does not hold, named relative to the test's folder (the tool takes
+// a word beginning with '/' for an option).
+std::string RefusedImage()
+{
+    static const std::string path = []
+    {
+        const std::string image = ScratchPath("scenario-refused-image.bin");
+        WriteFileBytes(image, "ABCD");
+        return std::filesystem::relative(image).string();
+    }();
+    return path;
+}
 } // namespace
 
 // The scenarios shipped for people trying the tool: each still loads and shows what it promises.
@@ -41,6 +55,18 @@ TEST(Scenarios, EachShippedScenarioShowsItsCase)
          "for use!",
          false},
         {"boot-loader.ini", {"/sm"}, "", "System is in service mode.", true},
+        {"boot-loader.ini", {"/v"}, "", "Bootloader Version: 1.3.0.5", true},
+        {"boot-loader-small.ini", {"/v"}, "", "Bootloader Version: 1.2.0.9", true},
+        {"boot-loader-silent.ini",
+         {"/v"},
+         "",
+         "The boot loader sent no byte for 2000 ms: its version was not read.",
+         false},
+        {"boot-loader-refuses.ini",
+         {"/w", RefusedImage(), "0", "/c", RefusedImage(), "0"},
+         "",
+         "4 bytes contained errors.",
+         false},
         {"open-fails.ini", {"/am"}, "", "Error! The selected card could not be opened.", false},
         {"never-ready.ini", {"/am"}, "", "System is in application mode", true},
         {"firmware.ini", {"/v"}, "", "VN=3.0.1.200", true},

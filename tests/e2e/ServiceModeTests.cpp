@@ -1,0 +1,317 @@
+// Service mode end to end: the tool against the stand-in's boot loader, whose flash persists in a
+// state file between runs, on a card with 256-byte pages and one with 512-byte pages.
+#include "ToolRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+using namespace MistleTest;
+
+namespace
+{
+
+struct Card
+{
+    const char* Model;
+    uint32_t FlashSize;
+    uint32_t PageSize;
+};
+const Card SmallCard = {"0x104", 0x4000, 256};  // short page commands
+const Card LargeCard = {"0x10C", 0x20000, 512}; // long page commands
+
+const std::string Unsupported = "\nWarning! Selected card not supported.\n"
+                                "\nForce open specified. Attempting to open unsupported card.\n";
+const std::string NoProfile =
+    "\nError, this card has no board profile: its flash cannot be read or written!\n";
+const std::string Match = "\n...done, data matches input file.\n";
+
+template <typename... Values> std::string Format(const char* format, Values... values)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
+
+// A scratch file of the running test, named relative to the folder the test runs in: the tool
+// takes a word that begins with '/' for an option, never for a file name.
+std::string Scratch(const std::string& name)
+{
+    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
+    const std::string path = ScratchPath(std::string("service-") + test->name() + "-" + name);
+    return std::filesystem::relative(path).string();
+}
+
+std::string Pattern(uint32_t size, uint8_t seed)
+{
+    std::string bytes(size, '\0');
+    for (uint32_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>(seed + i * 13 + (i >> 9));
+    return bytes;
+}
+
+std::string WriteScratch(const std::string& name, const std::string& bytes)
+{
+    const std::string path = Scratch(name);
+    WriteFileBytes(path, bytes);
+    return path;
+}
+
+// A card in service mode whose flash starts erased in this test and then persists.
+class ServiceCard
+{
+public:
+    explicit ServiceCard(const Card& card, const std::string& settings = "")
+        : Configuration("[gen3]\nindex = 0\nmcu = service\nmodel = " + std::string(card.Model) +
+                        "\n" + settings + "[host]\nstate = " + Scratch("flash.state") + "\n")
+    {
+        std::remove(Scratch("flash.state").c_str());
+    }
+    ToolRun Run(const std::vector<std::string>& arguments) const
+    {
+        ToolRun run;
+        run.SimConfiguration = Configuration;
+        run.Arguments = arguments;
+        return run;
+    }
+
+private:
+    std::string Configuration;
+};
+
+// What one call of the page loop prints.
+std::string Pages(bool writing, uint32_t address, uint32_t size, uint32_t pageSize)
+{
+    std::string text = Format(writing ? "\n\nPerforming NVM Write to 0x%06x size 0x%06x"
+                                      : "\n\nPerforming NVM Read from 0x%06x size 0x%06x",
+                              address, size);
+    text += writing ? "\nWriting page:" : "\nReading page:";
+    for (uint32_t page = 1; page <= size / pageSize; ++page)
+        text += Format(writing ? "\rWriting page: %u of %u" : "\rReading page: %u of %u", page,
+                       size / pageSize);
+    return text + "\nDone\n";
+}
+std::string Writing(uint32_t address, uint32_t size, uint32_t pageSize)
+{
+    return Pages(true, address, size, pageSize);
+}
+std::string Reading(uint32_t address, uint32_t size, uint32_t pageSize)
+{
+    return Pages(false, address, size, pageSize);
+}
+std::string StartPageReadBack(uint32_t address, uint32_t pageSize)
+{
+    return "\nReading back start page for modification..." + Reading(address, pageSize, pageSize);
+}
+std::string EndPageReadBack(uint32_t address, uint32_t pageSize)
+{
+    return "\nReading back end page for modification..." + Reading(address, pageSize, pageSize);
+}
+std::string ReadToFile(uint32_t size, uint32_t offset)
+{
+    return Format("\nReading back AVR application ( %u bytes @ %u )...\n", size, offset);
+}
+std::string Verifying(uint32_t size, uint32_t offset)
+{
+    return Format("\nVerifying AVR application ( %u bytes @ %u )...\n", size, offset);
+}
+
+// An image of the whole flash written in one run and checked there, then read whole in a later
+// run from the state the first one left.
+void ExpectWholeFlashRoundTrip(const Card& card, const std::vector<std::string>& readArguments)
+{
+    const ServiceCard service(card);
+    const std::string image = Pattern(card.FlashSize, 0x21);
+    const std::string imagePath = WriteScratch("image.bin", image);
+    ExpectRun(service.Run({"/w", imagePath, "0", "/c", imagePath, "0"}),
+              Writing(0, card.FlashSize, card.PageSize) +
+                  Reading(0, card.FlashSize, card.PageSize) + Verifying(card.FlashSize, 0) + Match,
+              0);
+    const std::string outPath = Scratch("out.bin");
+    std::vector<std::string> arguments = {"/r", outPath};
+    arguments.insert(arguments.end(), readArguments.begin(), readArguments.end());
+    ExpectRun(
+        service.Run(arguments),
+        ReadToFile(card.FlashSize, 0) + Reading(0, card.FlashSize, card.PageSize) + "...done\n", 0);
+    EXPECT_TRUE(ReadFileBytes(outPath) == image);
+}
+
+// Temporary files that the tool left beside the files of this test.
+int LeftoverTemporaryFiles()
+{
+    const std::string prefix = std::filesystem::path(Scratch("")).filename().string();
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(ScratchPath("")))
+    {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.find(".part-") != std::string::npos)
+            ++count;
+    }
+    return count;
+}
+
+} // namespace
+
+TEST(ServiceMode, VersionIsReadForEachV)
+{
+    ExpectRun(ServiceCard(SmallCard).Run({"/x", "/v", "/v"}),
+              "\nBootloader Version: 1.3.0.5\n\nBootloader Version: 1.3.0.5\n", 0);
+    // Bytes the boot loader had waiting before the run are drained, not taken for the answer.
+    ExpectRun(ServiceCard(LargeCard, "bootloader_version = 2.0.1.300\nmcu_sends = 0x56 0x4E\n")
+                  .Run({"/v"}),
+              "\nBootloader Version: 2.0.1.300\n", 0);
+}
+
+TEST(ServiceMode, WholeFlashOfShortPageCommandsReadsBackInALaterRun)
+{
+    ExpectWholeFlashRoundTrip(SmallCard, {"0", "0"});
+}
+
+TEST(ServiceMode, WholeFlashOfLongPageCommandsReadsBackInALaterRun)
+{
+    ExpectWholeFlashRoundTrip(LargeCard, {}); // no offset, no size: the whole flash
+}
+
+TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
+{
+    const std::string before = Pattern(0x400, 0x40);
+    const std::string three = "abc";
+    const std::string thirtyTwo = Pattern(0x20, 0x90);
+    std::string after = before;
+    after.replace(0x105, 3, three);
+    after.replace(0x1F0, 0x20, thirtyTwo);
+    const std::string beforePath = WriteScratch("before.bin", before);
+    const std::string threePath = WriteScratch("three.bin", three);
+    const std::string thirtyTwoPath = WriteScratch("thirty-two.bin", thirtyTwo);
+    const std::string outPath = Scratch("out.bin");
+    const std::vector<std::string> arguments = {
+        "/w",          beforePath, "0",  "/w",    threePath, "0x105", "/w",
+        thirtyTwoPath, "0X1f0",    "/r", outPath, "0",       "0x400"};
+    const std::string readBack = ReadToFile(0x400, 0);
+
+    // 0x1F0-0x20F spans the pages at 0x100 and 0x200.
+    ExpectRun(ServiceCard(SmallCard).Run(arguments),
+              Writing(0, 0x400, 256) + StartPageReadBack(0x100, 256) + Writing(0x100, 256, 256) +
+                  StartPageReadBack(0x100, 256) + EndPageReadBack(0x200, 256) +
+                  Writing(0x100, 512, 256) + readBack + Reading(0, 0x400, 256) + "...done\n",
+              0);
+    EXPECT_TRUE(ReadFileBytes(outPath) == after);
+
+    // With 512-byte pages the three bytes lie in the page at 0, the 32 in the pages at 0 and 0x200.
+    ExpectRun(ServiceCard(LargeCard).Run(arguments),
+              Writing(0, 0x400, 512) + StartPageReadBack(0, 512) + Writing(0, 512, 512) +
+                  StartPageReadBack(0, 512) + EndPageReadBack(0x200, 512) + Writing(0, 0x400, 512) +
+                  readBack + Reading(0, 0x400, 512) + "...done\n",
+              0);
+    EXPECT_TRUE(ReadFileBytes(outPath) == after);
+}
+
+TEST(ServiceMode, ReadSizeGivenZeroOrOmitted)
+{
+    const std::string image = Pattern(SmallCard.FlashSize, 0x07);
+    const std::string imagePath = WriteScratch("image.bin", image);
+    const std::string a = Scratch("a.bin"), b = Scratch("b.bin"), c = Scratch("c.bin");
+    ExpectRun(ServiceCard(SmallCard).Run({"/w", imagePath, "/r", a, "0x100", "0x80", "/r", b,
+                                          "0x3F00", "0", "/r", c, "16256"}),
+              Writing(0, 0x4000, 256) + ReadToFile(0x80, 0x100) + Reading(0x100, 256, 256) +
+                  "...done\n" + ReadToFile(0x100, 0x3F00) + Reading(0x3F00, 256, 256) +
+                  "...done\n" + ReadToFile(0x80, 0x3F80) + Reading(0x3F00, 256, 256) + "...done\n",
+              0);
+    EXPECT_TRUE(ReadFileBytes(a) == image.substr(0x100, 0x80));
+    EXPECT_TRUE(ReadFileBytes(b) == image.substr(0x3F00));
+    EXPECT_TRUE(ReadFileBytes(c) == image.substr(0x3F80)) << "an omitted size stops at the end";
+}
+
+TEST(ServiceMode, NothingPastTheEndOfTheFlashAndTheFileTheUserHadStays)
+{
+    const ServiceCard service(SmallCard);
+    const std::string kept = Scratch("kept.bin");
+    WriteFileBytes(kept, "the file the user had");
+    const std::string tooLong = WriteScratch("too-long.bin", Pattern(0x100, 1));
+    const std::string empty = WriteScratch("empty.bin", "");
+    const std::string offsetTooLarge = "\nError flash offset too large!\n";
+    const auto notFitting = [](const std::string& path)
+    { return "\nError input file " + path + " does not fit: the flash ends at 0x004000!\n"; };
+
+    ExpectRun(service.Run({"/r", kept, "0x4000"}), offsetTooLarge, FailureCode());
+    ExpectRun(service.Run({"/r", kept, "99999999999"}), offsetTooLarge, FailureCode());
+    ExpectRun(service.Run({"/r", kept, "0x3F00", "0x101"}),
+              "\nError read size too large: the flash ends at 0x004000!\n", FailureCode());
+    EXPECT_EQ(ReadFileBytes(kept), "the file the user had");
+    EXPECT_EQ(LeftoverTemporaryFiles(), 0);
+
+    ExpectRun(service.Run({"/w", tooLong, "0x3F01"}), notFitting(tooLong), FailureCode());
+    ExpectRun(service.Run({"/c", empty, "0x4001"}), notFitting(empty), FailureCode());
+    ExpectRun(service.Run({"/w", Scratch("missing.bin")}),
+              "\nCould not open input file " + Scratch("missing.bin") + "\n", FailureCode());
+}
+
+TEST(ServiceMode, CompareShowsTenDifferencesAndCountsAll)
+{
+    const ServiceCard service(SmallCard);
+    const std::string written = Pattern(0x100, 0x30);
+    std::string expected = written;
+    for (uint32_t i = 0; i < 12; ++i)
+        expected[i * 20] = static_cast<char>(~written[i * 20]);
+    std::string errors;
+    for (uint32_t i = 0; i < 10; ++i)
+        errors +=
+            Format("Error at 0x%06x: got 0x%02x expected 0x%02x.\n", 0x200 + i * 20,
+                   static_cast<uint8_t>(written[i * 20]), static_cast<uint8_t>(expected[i * 20]));
+    const std::string writtenPath = WriteScratch("written.bin", written);
+    const std::string expectedPath = WriteScratch("expected.bin", expected);
+    ExpectRun(service.Run({"/w", writtenPath, "0x200", "/c", expectedPath, "0x200"}),
+              Writing(0x200, 0x100, 256) + Reading(0x200, 0x100, 256) + Verifying(0x100, 0x200) +
+                  errors +
+                  "\nReadback data does not match input verification file!"
+                  "\n12 bytes contained errors.\n",
+              FailureCode());
+
+    // The compare ends the run: the version after it is not read.
+    const std::string empty = WriteScratch("empty.bin", "");
+    ExpectRun(service.Run({"/c", empty, "/v"}), Reading(0, 0, 256) + Verifying(0, 0) + Match, 0);
+}
+
+TEST(ServiceMode, OptionsWithoutTheirFileNameAndTheModeChecks)
+{
+    const ServiceCard service(SmallCard);
+    const std::string version = "\nBootloader Version: 1.3.0.5\n";
+    ExpectRun(service.Run({"/r", "/v"}), "\nMust specify filename and flash offset after /r\n",
+              FailureCode());
+    ExpectRun(service.Run({"/v", "/w"}), version + "\nMust specify filename after /w\n",
+              FailureCode());
+    ExpectRun(service.Run({"/c", "/v"}), "\nMust specify filename after /c\n", FailureCode());
+
+    const std::string out = Scratch("out.bin");
+    ExpectRun(service.Run({"/r", out, "0", "/sm"}), "\nSystem is in service mode.\n", 0);
+    ExpectRun(service.Run({"/v", "/am", "/sm"}), "\nSystem is not in application mode!\n",
+              FailureCode());
+    EXPECT_FALSE(FileExists(out));
+}
+
+// The one run here that waits out the boot loader's patience.
+TEST(ServiceMode, ABootLoaderThatStopsMidPageEndsTheRunAndTheFileStays)
+{
+    const std::string kept = Scratch("kept.bin");
+    WriteFileBytes(kept, "the file the user had");
+    ExpectRun(ServiceCard(SmallCard, "fault = stop_mid_reply\n").Run({"/r", kept, "0", "0x300"}),
+              ReadToFile(0x300, 0) +
+                  "\n\nPerforming NVM Read from 0x000000 size 0x000300\nReading page:"
+                  "\rReading page: 1 of 3"
+                  "\nThe boot loader sent no byte for 2000 ms: reading stopped at page 1 of 3.\n",
+              FailureCode());
+    EXPECT_EQ(ReadFileBytes(kept), "the file the user had");
+    EXPECT_EQ(LeftoverTemporaryFiles(), 0);
+}
+
+TEST(ServiceMode, ACardWithoutProfileReadsOnlyTheVersion)
+{
+    const ServiceCard unsupported({"0x108", 0, 0});
+    const std::string image = WriteScratch("image.bin", "abc");
+    ExpectRun(unsupported.Run({"/fo", "/v"}), Unsupported + "\nBootloader Version: 1.3.0.5\n", 0);
+    ExpectRun(unsupported.Run({"/fo", "/r", Scratch("out.bin"), "0"}), Unsupported + NoProfile,
+              FailureCode());
+    ExpectRun(unsupported.Run({"/fo", "/c", image}), Unsupported + NoProfile, FailureCode());
+    EXPECT_FALSE(FileExists(Scratch("out.bin")));
+}
