@@ -10,6 +10,7 @@
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
 #include "link/ReceiverThread.h"
+#include "platform/Interruption.h"
 #include "platform/Print.h"
 #include "platform/Time.h"
 
@@ -41,6 +42,14 @@ int RunLoopBackTest(uint32_t size)
     const uint32_t blocks = size / LOOP_BACK_BLOCK_BYTES;
     for (uint32_t block = 0; block < blocks; ++block)
     {
+        if (IsInterrupted())
+        {
+            Print("\nInterrupted: the loop-back test stopped after block %u of %u.\n", block,
+                  blocks);
+            Print("\n%d of %d bytes contained errors.\n", static_cast<int>(errors),
+                  static_cast<int>(checked));
+            return -1;
+        }
         if (!SendFrame(LoopBackRequestFrame()))
             return -1;
         DrainMailbox();
@@ -79,7 +88,11 @@ int ReadVersion()
     const uint32_t before = VersionRepliesPrinted;
     if (!SendFrame(VersionRequestFrame()))
         return -1;
-    SleepMilliseconds(SettleMilliseconds);
+    if (!PauseUnlessInterrupted(SettleMilliseconds))
+    {
+        PrintText("\nInterrupted while waiting for the firmware's version.\n");
+        return -1;
+    }
     if (VersionRepliesPrinted == before)
     {
         // Without this a silent firmware would look like a successful run.
@@ -87,6 +100,20 @@ int ReadVersion()
         return -1;
     }
     return 0;
+}
+
+// The answer may take the microcontroller's patience; an interruption ends the wait early.
+bool AwaitReconfigureAnswer()
+{
+    const unsigned slice = 10;
+    for (unsigned waited = 0; waited < MicrocontrollerPatienceMilliseconds(); waited += slice)
+    {
+        if (ReconfigureReplyEvent.WaitFor(slice))
+            return true;
+        if (IsInterrupted())
+            return false;
+    }
+    return false;
 }
 
 int RequestSelfReconfigure()
@@ -100,10 +127,14 @@ int RequestSelfReconfigure()
         return -1;
     }
     PrintText("\nCommand sent waiting for response.\n");
-    if (!ReconfigureReplyEvent.WaitFor(MicrocontrollerPatienceMilliseconds()))
+    if (!AwaitReconfigureAnswer())
     {
         ReconfigurePending = false;
-        Print("\nNo response from uCPU within %u ms.\n", MicrocontrollerPatienceMilliseconds());
+        if (IsInterrupted())
+            PrintText("\nInterrupted while waiting for the answer to the self-reconfigure "
+                      "command.\n");
+        else
+            Print("\nNo response from uCPU within %u ms.\n", MicrocontrollerPatienceMilliseconds());
         return -1;
     }
     switch (ReplyChar)
@@ -120,11 +151,22 @@ int RequestSelfReconfigure()
     }
 }
 
+// Once begun, the programming runs to its end: a counter stamped but not protected would be
+// worse than either.
 int ProgramCounterOnce()
 {
-    SleepMilliseconds(SettleMilliseconds);
+    if (!PauseUnlessInterrupted(SettleMilliseconds))
+    {
+        PrintText("\nInterrupted before the elapsed-time counter was touched.\n");
+        return -1;
+    }
     const bool programmed = ProgramElapsedTimeCounter();
-    SleepMilliseconds(SettleMilliseconds);
+    if (!PauseUnlessInterrupted(SettleMilliseconds))
+    {
+        PrintText(programmed ? "\nInterrupted after the elapsed-time counter was programmed.\n"
+                             : "\nInterrupted.\n");
+        return -1;
+    }
     return programmed ? 0 : -1;
 }
 
@@ -157,6 +199,11 @@ int RunApplicationCommands(int argc, const char* const* argv)
     if (secondPass.ExitCode)
         return *secondPass.ExitCode;
     const ApplicationOptions& options = secondPass.Options;
+    if (IsInterrupted())
+    {
+        PrintText("\nInterrupted before anything was sent to the microcontroller.\n");
+        return -1;
+    }
     if (options.LoopBack)
         return RunLoopBackTest(options.Size);
 

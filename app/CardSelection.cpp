@@ -6,6 +6,7 @@
 #include "cards/CardEnumeration.h"
 #include "link/Mailbox.h"
 #include "menu/ConsoleMenu.h"
+#include "platform/Interruption.h"
 #include "platform/Print.h"
 
 #include <cstdio>
@@ -124,7 +125,8 @@ Choice ChooseSlot(const FirstPassOptions& options)
     if (selected == MENU_INPUT_ENDED)
     {
         // Without this the menu would be drawn again for ever on an input that has ended.
-        choice.ExitCode = Fail("\nNo card was chosen: standard input ended.\n");
+        choice.ExitCode = Fail(IsInterrupted() ? "\nInterrupted: no card was chosen.\n"
+                                               : "\nNo card was chosen: standard input ended.\n");
         return choice;
     }
     choice.Slot = static_cast<CardSlot>(selected);

@@ -3,6 +3,7 @@
 #include "board/ElapsedTimeCounter.h"
 #include "link/CommandFrames.h"
 #include "link/LinkState.h"
+#include "platform/Interruption.h"
 #include "platform/Print.h"
 
 #include <cstdio>
@@ -33,9 +34,10 @@ public:
         std::string word;
         while (KeepRunning)
         {
-            // The end of the input ends the console as "exit" does.
-            if (!Input.ReadWord(word, MaximumWordCharacters))
-                break;
+            // The end of the input ends the console as "exit" does; so does an interruption, but
+            // as a failed run.
+            if (IsInterrupted() || !Input.ReadWord(word, MaximumWordCharacters))
+                return IsInterrupted() ? Interrupted() : 0;
             if (Perform(word) == Step::Failed)
                 return -1;
         }
@@ -124,10 +126,9 @@ private:
     // again until a number is typed. False when the input ends first.
     bool Ask(const char* prompt, bool hexadecimal, uint32_t& value)
     {
-        for (;;)
+        while (!IsInterrupted())
         {
             PrintText(prompt);
-            std::fflush(stdout);
             Input.DiscardLine();
             switch (Input.ReadValue(hexadecimal, value))
             {
@@ -139,12 +140,24 @@ private:
                 break;
             }
         }
+        return false;
     }
     bool AskHex(const char* prompt, uint32_t& value) { return Ask(prompt, true, value); }
     bool AskDecimal(const char* prompt, uint32_t& value) { return Ask(prompt, false, value); }
 
+    static int Interrupted()
+    {
+        PrintText("\nInterrupted: the console ended; nothing was being sent.\n");
+        return -1;
+    }
+
     Step InputEnded()
     {
+        if (IsInterrupted())
+        {
+            PrintText("\nInterrupted: the command was not sent.\n");
+            return Step::Failed;
+        }
         PrintText("\nStandard input ended before the command was complete; it was not sent.\n");
         return Step::Failed;
     }

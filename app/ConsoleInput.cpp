@@ -1,5 +1,7 @@
 #include "ConsoleInput.h"
 
+#include "platform/Interruption.h"
+
 #include <cctype>
 #include <cstdlib>
 
@@ -12,30 +14,40 @@ namespace
 const size_t MaximumValueCharacters = 64;
 } // namespace
 
+int CConsoleInput::Next()
+{
+    if (PutBackCharacter != EOF)
+    {
+        const int c = PutBackCharacter;
+        PutBackCharacter = EOF;
+        return c;
+    }
+    return WaitForInputUnlessInterrupted(Input) ? std::fgetc(Input) : EOF;
+}
+
 bool CConsoleInput::ReadWord(std::string& word, size_t maximum)
 {
     word.clear();
-    int c = std::fgetc(Input);
+    int c = Next();
     while (c != EOF && std::isspace(c))
-        c = std::fgetc(Input);
+        c = Next();
     while (c != EOF && !std::isspace(c))
     {
         word.push_back(static_cast<char>(c));
         if (word.size() == maximum)
             return true;
-        c = std::fgetc(Input);
+        c = Next();
     }
     // The white space that ended the word stays for the next read.
-    if (c != EOF)
-        std::ungetc(c, Input);
+    PutBack(c);
     return !word.empty();
 }
 
 void CConsoleInput::DiscardLine()
 {
-    int c = std::fgetc(Input);
+    int c = Next();
     while (c != EOF && c != '\n')
-        c = std::fgetc(Input);
+        c = Next();
 }
 
 CConsoleInput::ValueResult CConsoleInput::ReadValue(bool hexadecimal, uint32_t& value)

@@ -14,7 +14,8 @@ public:
     explicit CConsoleInput(std::FILE* input = stdin) : Input(input) {}
 
     // The next word: white space before it is skipped, it ends at white space or after maximum
-    // characters (the rest of a longer word is the next word). False at the end of the input.
+    // characters (the rest of a longer word is the next word). False at the end of the input, and
+    // when an interruption comes while it waits.
     bool ReadWord(std::string& word, size_t maximum);
 
     // Throws away what is left of the line typed so far, up to and with its new line.
@@ -32,7 +33,12 @@ public:
     ValueResult ReadValue(bool hexadecimal, uint32_t& value);
 
 private:
+    // The next character, or EOF at the end of the input or when an interruption comes.
+    int Next();
+    void PutBack(int c) { PutBackCharacter = c; }
+
     std::FILE* Input;
+    int PutBackCharacter = EOF;
 };
 
 } // namespace Corvane::Common

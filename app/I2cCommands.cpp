@@ -2,6 +2,7 @@
 
 #include "board/I2CTransfers.h"
 #include "platform/Files.h"
+#include "platform/Interruption.h"
 #include "platform/Print.h"
 #include "platform/Time.h"
 
@@ -63,6 +64,11 @@ int VerifyI2cAgainstFile(const std::string& path, uint32_t chip)
     int errors = 0;
     for (int expected = std::fgetc(file.get()); expected != EOF; expected = std::fgetc(file.get()))
     {
+        if (IsInterrupted())
+        {
+            Print("\nInterrupted: the verify stopped after %d bytes.\n", address);
+            return -1;
+        }
         uint8_t got = 0;
         if (!I2CRead(1, LowByte(chip), LowByte(static_cast<uint32_t>(address)), &got))
             return -1;
@@ -83,8 +89,7 @@ int VerifyI2cAgainstFile(const std::string& path, uint32_t chip)
         Print("\rFound %d bytes containing errors\n", errors);
         return -1;
     }
-    SleepMilliseconds(VerifiedPauseMilliseconds);
-    return 0;
+    return PauseUnlessInterrupted(VerifiedPauseMilliseconds) ? 0 : -1;
 }
 
 } // namespace Corvane::Common

@@ -6,6 +6,7 @@
 #include "FirstPass.h"
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
+#include "platform/Interruption.h"
 #include "platform/Print.h"
 #include "service/ServiceMode.h"
 
@@ -20,6 +21,7 @@ namespace
 int EndRun(int exitCode)
 {
     Shutdown();
+    RunHasEnded();
     return exitCode;
 }
 
@@ -64,6 +66,10 @@ int RunMistle(int argc, const char* const* argv)
     // Two threads print: every line must reach the user (and a reader of a pipe) as soon as it is
     // printed, not when a buffer fills.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    // What standard input holds is then what the system says it holds, so the console can wait
+    // for it and for an interruption at once.
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+    CatchInterruptions();
     const FirstPassResult firstPass = RunFirstPass(argc, argv);
     if (firstPass.ExitCode)
         return EndRun(*firstPass.ExitCode);

@@ -4,6 +4,7 @@
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
 #include "platform/Files.h"
+#include "platform/Interruption.h"
 #include "platform/Print.h"
 
 #include <algorithm>
@@ -30,6 +31,16 @@ bool AwaitReply(CAutoResetEvent& event, const char* what, uint8_t chip, uint8_t 
 uint8_t RegisterAfter(uint8_t start, size_t offset)
 {
     return static_cast<uint8_t>(start + offset);
+}
+
+// Transfers stop only between registers, never within a command or before its answer.
+bool StopsHere(const char* transfer, size_t done, size_t total)
+{
+    if (!IsInterrupted())
+        return false;
+    Print("\nInterrupted: the I2C %s stopped after register %u of %u.\n", transfer,
+          static_cast<unsigned>(done), static_cast<unsigned>(total));
+    return true;
 }
 
 } // namespace
@@ -59,7 +70,8 @@ bool I2CReadToFile(const std::string& path, uint8_t chip, uint32_t size, uint8_t
     std::vector<uint8_t> buffer(size);
     Print("\nReading back %d bytes of data...\n", static_cast<int>(size));
     for (size_t i = 0; i < buffer.size(); ++i)
-        if (!I2CRead(1, chip, RegisterAfter(startRegister, i), &buffer[i]))
+        if (StopsHere("read", i, buffer.size()) ||
+            !I2CRead(1, chip, RegisterAfter(startRegister, i), &buffer[i]))
             return false;
     PrintText("\n...done! Writing data to file...\n");
     // An empty block counts as a write that did not complete.
@@ -91,7 +103,8 @@ bool I2CWriteFromFile(const std::string& path, uint8_t chip, uint8_t startRegist
     }
     PrintText("Writing data...");
     for (size_t j = 0; j < data.size(); ++j)
-        if (!I2CWrite(1, chip, RegisterAfter(startRegister, j), &data[j]))
+        if (StopsHere("write", j, data.size()) ||
+            !I2CWrite(1, chip, RegisterAfter(startRegister, j), &data[j]))
             return false;
     PrintText("...done!");
     return true;

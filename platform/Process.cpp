@@ -115,6 +115,16 @@ int ShellExitCode(int programResult)
     return programResult;
 }
 
+bool CanSignalChildren()
+{
+    return false;
+}
+
+int InterruptSignal()
+{
+    return 0;
+}
+
 std::string ProgramOutputFromTextMode(const std::string& output)
 {
     std::string program;
@@ -294,6 +304,16 @@ ProcessResult RunProcess(const ProcessRequest& request)
 int ShellExitCode(int programResult)
 {
     return programResult & 0xFF;
+}
+
+bool CanSignalChildren()
+{
+    return true;
+}
+
+int InterruptSignal()
+{
+    return SIGINT;
 }
 
 std::string ProgramOutputFromTextMode(const std::string& output)

@@ -45,6 +45,12 @@ int ShellExitCode(int programResult);
 // line into carriage return and new line that the platform's run-time library applies.
 std::string ProgramOutputFromTextMode(const std::string& output);
 
+// True where a ProcessStep can send a signal (POSIX); elsewhere its Signal is ignored.
+bool CanSignalChildren();
+
+// The interruption signal of a terminal's Ctrl+C (SIGINT where there are signals; 0 elsewhere).
+int InterruptSignal();
+
 // Runs a program to its end (used by the end-to-end tests). Standard error is left alone.
 ProcessResult RunProcess(const ProcessRequest& request);
 

@@ -2,6 +2,7 @@
 
 #include "board/BoardProfile.h"
 #include "link/Mailbox.h"
+#include "platform/Interruption.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -131,6 +132,13 @@ bool TransferPages(bool writing, uint32_t size, uint32_t address, ExchangePage e
                     size);
     for (uint32_t page = 1; page <= pages; ++page)
     {
+        // Pages are the unit: one is never cut, and none is begun after an interruption.
+        if (IsInterrupted())
+        {
+            std::printf("\nInterrupted: the flash %s stopped after page %u of %u.\n",
+                        writing ? "write" : "read", page - 1, pages);
+            return false;
+        }
         std::printf(writing ? "\rWriting page: %u of %u" : "\rReading page: %u of %u", page, pages);
         std::fflush(stdout);
         const uint32_t offset = (page - 1) * PageSize();

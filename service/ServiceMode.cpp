@@ -3,6 +3,7 @@
 #include "BootLoader.h"
 #include "board/BoardProfile.h"
 #include "platform/Files.h"
+#include "platform/Interruption.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -181,6 +182,35 @@ int CompareFlashWithFile(const OptionArguments& arguments)
     return -1;
 }
 
+int ShowBootLoaderVersion(const OptionArguments&)
+{
+    return ReadBootloaderVersion() ? 0 : -1;
+}
+
+// The service-mode options. "/c" ends the run whatever comes after it.
+struct ServiceOption
+{
+    const char* Name;
+    bool TakesArguments;
+    bool EndsTheRun;
+    int (*CarryOut)(const OptionArguments& arguments);
+};
+
+const ServiceOption ServiceOptions[] = {
+    {"/r", true, false, &ReadFlashToFile},
+    {"/w", true, false, &WriteFileToFlash},
+    {"/c", true, true, &CompareFlashWithFile},
+    {"/v", false, false, &ShowBootLoaderVersion},
+};
+
+const ServiceOption* FindServiceOption(const char* word)
+{
+    for (const ServiceOption& option : ServiceOptions)
+        if (std::strcmp(word, option.Name) == 0)
+            return &option;
+    return nullptr;
+}
+
 } // namespace
 
 int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
@@ -201,23 +231,18 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
     for (int i = 1; i < argc; ++i)
     {
         const char* word = argv[i];
-        if (std::strcmp(word, "/r") == 0)
+        const ServiceOption* option = FindServiceOption(word);
+        if (option == nullptr)
+            continue;
+        if (IsInterrupted())
         {
-            if (ReadFlashToFile(TakeArguments(argc, argv, i)) != 0)
-                return -1;
+            std::printf("\nInterrupted: %s and the options after it were not carried out.\n", word);
+            return -1;
         }
-        else if (std::strcmp(word, "/w") == 0)
-        {
-            if (WriteFileToFlash(TakeArguments(argc, argv, i)) != 0)
-                return -1;
-        }
-        else if (std::strcmp(word, "/c") == 0)
-            return CompareFlashWithFile(TakeArguments(argc, argv, i));
-        else if (std::strcmp(word, "/v") == 0)
-        {
-            if (!ReadBootloaderVersion())
-                return -1;
-        }
+        const int result = option->CarryOut(option->TakesArguments ? TakeArguments(argc, argv, i)
+                                                                   : OptionArguments());
+        if (result != 0 || option->EndsTheRun)
+            return result;
     }
     return 0;
 }

@@ -120,6 +120,15 @@ void CApplicationFirmware::OnHostByte(uint8_t byte, bool, IMicrocontrollerPort& 
         Current = command;
 }
 
+std::vector<uint8_t> CApplicationFirmware::PartialCommand() const
+{
+    if (Current == nullptr)
+        return {};
+    std::vector<uint8_t> bytes(Current->Header, Current->Header + 3);
+    bytes.insert(bytes.end(), Arguments.begin(), Arguments.end());
+    return bytes;
+}
+
 void CApplicationFirmware::EchoLoopBackByte(uint8_t byte, IMicrocontrollerPort& port)
 {
     const bool spoilt = Settings.Has(McuFault::BadEcho) && LoopBackSent == BadEchoPosition;

@@ -17,6 +17,7 @@ public:
     CApplicationFirmware(const Gen3CardSettings& settings, BoardMemory& memory);
     bool IsBootLoader() const override { return false; }
     void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) override;
+    std::vector<uint8_t> PartialCommand() const override;
 
     struct Command;
 

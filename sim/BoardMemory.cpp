@@ -188,8 +188,10 @@ private:
 
     bool ParsePending(const std::vector<std::string>& parts)
     {
-        if (parts.size() != 2 || !ParseHex(parts[1], Card->PendingCommand))
-            return Fail("expected 'pending <hex bytes>'");
+        if (parts.size() != 3 || (parts[1] != "boot_loader" && parts[1] != "application") ||
+            !ParseHex(parts[2], Card->PendingCommand))
+            return Fail("expected 'pending boot_loader|application <hex bytes>'");
+        Card->PendingInBootLoader = parts[1] == "boot_loader";
         return true;
     }
 
@@ -217,8 +219,8 @@ std::string FormatBoardMemories(const std::map<uint32_t, BoardMemory>& memories)
         for (const auto& [where, device] : memory.Devices)
             FormatDevice(where, device, out);
         if (!memory.PendingCommand.empty())
-            out << "pending " << Hex(memory.PendingCommand.data(), memory.PendingCommand.size())
-                << '\n';
+            out << "pending " << (memory.PendingInBootLoader ? "boot_loader " : "application ")
+                << Hex(memory.PendingCommand.data(), memory.PendingCommand.size()) << '\n';
     }
     return out.str();
 }

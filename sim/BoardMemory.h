@@ -41,6 +41,7 @@ struct BoardMemory
     std::vector<uint8_t> Flash; // erased bytes read 0xFF
     std::map<I2cAddress, I2cDeviceState> Devices;
     std::vector<uint8_t> PendingCommand;
+    bool PendingInBootLoader = false; // which of the two programs received it
 };
 
 // The text of the state file for the memories of the cards, by library index; and back. Parsing

@@ -75,6 +75,11 @@ void CBootLoaderFirmware::OnHostByte(uint8_t byte, bool, IMicrocontrollerPort& p
     Received.clear();
 }
 
+std::vector<uint8_t> CBootLoaderFirmware::PartialCommand() const
+{
+    return Form != nullptr ? Received : std::vector<uint8_t>();
+}
+
 void CBootLoaderFirmware::Carry(const BootLoaderCommandForm& form, IMicrocontrollerPort& port)
 {
     switch (form.Kind)

@@ -22,6 +22,7 @@ public:
     CBootLoaderFirmware(const Gen3CardSettings& settings, BoardMemory& memory);
     bool IsBootLoader() const override { return true; }
     void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) override;
+    std::vector<uint8_t> PartialCommand() const override;
 
 private:
     void Carry(const BootLoaderCommandForm& form, IMicrocontrollerPort& port);

@@ -48,13 +48,44 @@ CEmulatedMicrocontroller::CEmulatedMicrocontroller(const Gen3CardSettings& setti
         Outgoing.assign(settings.McuSends.begin(), settings.McuSends.end());
 }
 
+BoardMemory CEmulatedMicrocontroller::MemoryToKeep() const
+{
+    BoardMemory memory = Kept;
+    memory.PendingCommand.clear();
+    if (Firmware)
+    {
+        memory.PendingCommand = Firmware->PartialCommand();
+        memory.PendingInBootLoader = Firmware->IsBootLoader();
+    }
+    return memory;
+}
+
+namespace
+{
+// Takes what a program sends while it catches up on a command from an earlier run: a command
+// received only in part has not answered yet.
+class CDiscardingPort : public IMicrocontrollerPort
+{
+public:
+    void SendToHost(uint8_t) override {}
+    void HoldTxReady(uint32_t) override {}
+    void HoldTxReadyUntilTaken() override {}
+};
+} // namespace
+
 void CEmulatedMicrocontroller::RestoreMemory(const BoardMemory& saved)
 {
     // The flash keeps its size: what the file holds beyond it does not fit this card.
     const size_t count = std::min(saved.Flash.size(), Kept.Flash.size());
     std::copy_n(saved.Flash.begin(), count, Kept.Flash.begin());
     Kept.Devices = saved.Devices;
-    Kept.PendingCommand = saved.PendingCommand;
+    // The program that had received part of a command goes on from where it was.
+    if (Firmware && Firmware->IsBootLoader() == saved.PendingInBootLoader)
+    {
+        CDiscardingPort nowhere;
+        for (uint8_t byte : saved.PendingCommand)
+            Firmware->OnHostByte(byte, saved.PendingInBootLoader, nowhere);
+    }
 }
 
 bool CEmulatedMicrocontroller::TxReady() const

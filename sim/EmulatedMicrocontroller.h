@@ -47,6 +47,9 @@ public:
     virtual void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) = 0;
     // The host acknowledged the byte that was waiting for it.
     virtual void OnByteTaken(IMicrocontrollerPort& port) { (void)port; }
+    // The bytes of a command received only in part. A real microcontroller keeps them while its
+    // power stays on, and takes the next run's first bytes as the rest of that command.
+    virtual std::vector<uint8_t> PartialCommand() const { return {}; }
 };
 
 // The program that starts on a card in its configured mode, working on the card's memory; null
@@ -82,8 +85,9 @@ public:
     void HoldTxReady(uint32_t reads) override;
     void HoldTxReadyUntilTaken() override;
 
-    // What the card keeps across runs; restored from the state file after power-up.
-    const BoardMemory& Memory() const { return Kept; }
+    // What the card keeps across runs, with the command in progress; restored from the state
+    // file after power-up.
+    BoardMemory MemoryToKeep() const;
     void RestoreMemory(const BoardMemory& saved);
 
     const std::vector<uint8_t>& ReceivedBytes() const { return Received; }

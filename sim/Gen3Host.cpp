@@ -52,7 +52,7 @@ void CGen3Host::BeforePowerDown()
         return;
     std::map<uint32_t, BoardMemory> memories = state.Saved();
     for (const auto& [index, card] : AllCards())
-        memories[index] = card->Microcontroller().Memory();
+        memories[index] = card->Microcontroller().MemoryToKeep();
     state.Close(memories);
 }
 
