@@ -1,8 +1,9 @@
 #include "ApplicationOptions.h"
 
-#include "FirstPass.h"
 #include "platform/Print.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +40,32 @@ const char* const FirstPassFlags[] = {"/?", "/fs", "/fa", "/fo"};
 const char* const FirstPassValueOptions[] = {"/sn", "/index"};
 
 const char* const SizeMissing = "\n/size must be followed by size in bytes (in hex: 0x0)\n";
+
+// The options that take a number, what the number is, and the largest one that means anything:
+// a chip address, a register address and a bus index go to the microcontroller as one byte, and a
+// larger value would quietly reach another chip, register or bus.
+struct NumberOption
+{
+    const char* Name;
+    const char* MissingMessage;
+    const char* Meaning;
+    uint32_t Largest;
+    uint32_t ApplicationOptions::*Value;
+    bool DecimalOnly;
+};
+
+const NumberOption NumberOptions[] = {
+    {"/lb", SizeMissing, "a size in bytes (in hex: 0x0)", UINT32_MAX, &ApplicationOptions::Size,
+     false},
+    {"/size", SizeMissing, "a size in bytes (in hex: 0x0)", UINT32_MAX, &ApplicationOptions::Size,
+     false},
+    {"/bus", "\n/bus must be followed by bus index\n", "a bus index from 0 to 255", 0xFF,
+     &ApplicationOptions::Bus, true},
+    {"/ca", "\n/ca must be followed by chip address (in hex: 0x0)\n",
+     "a chip address from 0x0 to 0xff", 0xFF, &ApplicationOptions::ChipAddress, false},
+    {"/a", "\n/a must be followed by address offset (in hex: 0x0)\n",
+     "an address offset from 0x0 to 0xff", 0xFF, &ApplicationOptions::Address, false},
+};
 
 template <size_t Count> bool IsOneOf(const char* argument, const char* const (&options)[Count])
 {
@@ -88,38 +115,38 @@ private:
             if (TakeValue("\n/out must be followed by file name\n", value))
                 options.OutputFileName = value;
         }
-        else if (Is(argument, "/lb"))
+        else if (const NumberOption* number = FindNumberOption(argument))
         {
-            options.LoopBack = true;
-            if (TakeValue(SizeMissing, value))
-                options.Size = ScanApplicationNumber(value);
-        }
-        else if (Is(argument, "/size"))
-        {
-            if (TakeValue(SizeMissing, value))
-                options.Size = ScanApplicationNumber(value);
-        }
-        else if (Is(argument, "/bus"))
-        {
-            if (TakeValue("\n/bus must be followed by bus index\n", value))
-            {
-                options.Bus = 0;
-                ScanDecimal(value, options.Bus);
-                options.BusGiven = true;
-            }
-        }
-        else if (Is(argument, "/ca"))
-        {
-            if (TakeValue("\n/ca must be followed by chip address (in hex: 0x0)\n", value))
-                options.ChipAddress = ScanApplicationNumber(value);
-        }
-        else if (Is(argument, "/a"))
-        {
-            if (TakeValue("\n/a must be followed by address offset (in hex: 0x0)\n", value))
-                options.Address = ScanApplicationNumber(value);
+            if (TakeValue(number->MissingMessage, value))
+                TakeNumber(*number, value);
         }
         else
             Print("\nUnknown argument: %s\n", argument);
+    }
+
+    static const NumberOption* FindNumberOption(const char* argument)
+    {
+        for (const NumberOption& option : NumberOptions)
+            if (Is(argument, option.Name))
+                return &option;
+        return nullptr;
+    }
+
+    // A word that is no number, a negative one or one too large for what it means ends the run:
+    // taken as the Part's default it would send the command somewhere the user did not ask for.
+    void TakeNumber(const NumberOption& option, const char* text)
+    {
+        ApplicationOptions& options = Result.Options;
+        uint32_t value = 0;
+        if (!ScanApplicationNumber(text, option.DecimalOnly, value) || value > option.Largest)
+        {
+            Print("\n%s must be followed by %s, not %s\n", option.Name, option.Meaning, text);
+            Result.ExitCode = -1;
+            return;
+        }
+        options.*option.Value = value;
+        options.LoopBack = options.LoopBack || Is(option.Name, "/lb");
+        options.BusGiven = options.BusGiven || Is(option.Name, "/bus");
     }
 
     // The argument after the option; without one the run ends with the message.
@@ -143,13 +170,21 @@ private:
 
 } // namespace
 
-uint32_t ScanApplicationNumber(const char* text)
+bool ScanApplicationNumber(const char* text, bool decimalOnly, uint32_t& value)
 {
-    if (text[0] == '0' && text[1] == 'x')
-        return static_cast<uint32_t>(std::strtoull(text + 2, nullptr, 16));
-    int32_t value = 0;
-    ScanDecimal(text, value);
-    return static_cast<uint32_t>(value);
+    const bool hexadecimal = !decimalOnly && text[0] == '0' && text[1] == 'x';
+    const char* digits = hexadecimal ? text + 2 : text;
+    while (std::isspace(static_cast<unsigned char>(*digits)))
+        ++digits;
+    if (*digits == '-')
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long number = std::strtoull(digits, &end, hexadecimal ? 16 : 10);
+    if (end == digits || errno == ERANGE || number > UINT32_MAX)
+        return false;
+    value = static_cast<uint32_t>(number);
+    return true;
 }
 
 SecondPassResult RunSecondPass(int argc, const char* const* argv)

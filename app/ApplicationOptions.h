@@ -20,7 +20,7 @@ struct ApplicationOptions
     std::optional<std::string> InputFileName;
     std::optional<std::string> OutputFileName;
     uint32_t Size = 0;
-    int32_t Bus = 0;
+    uint32_t Bus = 0;
     bool BusGiven = false;
     uint32_t ChipAddress = 0;
     uint32_t Address = 0;
@@ -36,8 +36,9 @@ struct SecondPassResult
 // does not know and goes on.
 SecondPassResult RunSecondPass(int argc, const char* const* argv);
 
-// "/lb", "/size", "/ca" and "/a": hexadecimal after "0x" (a small x only), otherwise decimal;
-// text that does not scan gives 0.
-uint32_t ScanApplicationNumber(const char* text);
+// "/lb", "/size", "/ca" and "/a": hexadecimal after "0x" (a small x only), otherwise decimal
+// (always decimal for "/bus"). Digits that end early give the number they make, as the C library
+// scans it. False for a word that begins with no digit, a negative number and one beyond 32 bits.
+bool ScanApplicationNumber(const char* text, bool decimalOnly, uint32_t& value);
 
 } // namespace Corvane::Common

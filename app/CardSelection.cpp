@@ -8,6 +8,7 @@
 #include "menu/ConsoleMenu.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
+#include "platform/ProcessLock.h"
 
 #include <cstdio>
 #include <new>
@@ -82,6 +83,17 @@ Candidates ListCandidates(const FirstPassOptions& options, CConsoleMenu& menu)
     return found;
 }
 
+// Two runs on one card would mix their bytes in its one mailbox: a run holds its card until it
+// ends, and a second one waits this long for it.
+const unsigned CardInUsePatienceMilliseconds = 3000;
+CProcessLock CardInUse;
+
+bool TakeCard(CardSlot slot)
+{
+    return CardInUse.Acquire("mistle-card-gen3-" + std::to_string(LibraryIndexOfSlot(slot)),
+                             CardInUsePatienceMilliseconds);
+}
+
 int Fail(const char* message)
 {
     PrintText(message);
@@ -146,6 +158,9 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
     if (!IsGen3Slot(choice.Slot) || SlotModel(choice.Slot) <= LastGen2Model)
         return Fail("\nError! Selected card appears to be a Gen 2 FPGA card (not supported.)\n");
 
+    if (!TakeCard(choice.Slot))
+        return Fail("\nThe selected card is in use by another run of the tool; try again once it "
+                    "has ended.\n");
     CurrentCard.reset(new (std::nothrow) CTVX3Card(LibraryIndexOfSlot(choice.Slot), CardForUse{}));
     if (!CurrentCard)
         return -1;

@@ -152,16 +152,16 @@ FirstPassResult RunFirstPass(int argc, const char* const* argv)
         }
         else if (Is(argument, SerialOption.Name))
         {
-            if (!hasValue)
+            // A word that is no number would quietly choose the card of serial number 0.
+            if (!hasValue || !ScanDecimal(argv[++i], options.SerialNumber))
                 return Fail(result, SerialOption.MissingMessage);
-            ScanDecimal(argv[++i], options.SerialNumber);
             options.SerialNumberGiven = true;
         }
         else if (Is(argument, IndexOption.Name))
         {
-            if (!hasValue)
+            // A word that is no number would quietly choose the card at index 0.
+            if (!hasValue || !ScanDecimal(argv[++i], options.CardIndex))
                 return Fail(result, IndexOption.MissingMessage);
-            ScanDecimal(argv[++i], options.CardIndex);
             options.CardIndexGiven = true;
         }
         // Anything else belongs to the mode-specific passes, or is reported there.

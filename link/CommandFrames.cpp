@@ -33,10 +33,10 @@ CommandFrame VersionRequestFrame()
     return Header('V', 'N', '?');
 }
 
-CommandFrame BusSelectFrame(int32_t bus)
+CommandFrame BusSelectFrame(uint32_t bus)
 {
     CommandFrame frame = Header('I', 'S', '?');
-    frame.push_back(LowByte(static_cast<uint32_t>(bus)));
+    frame.push_back(LowByte(bus));
     return frame;
 }
 

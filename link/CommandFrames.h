@@ -16,7 +16,7 @@ constexpr uint32_t I2C_FRAME_DATA_BYTES = 8;
 constexpr uint32_t LOOP_BACK_BLOCK_BYTES = 16;
 
 CommandFrame VersionRequestFrame();
-CommandFrame BusSelectFrame(int32_t bus);
+CommandFrame BusSelectFrame(uint32_t bus);
 CommandFrame LoopBackRequestFrame();
 CommandFrame I2cReadFrame(uint32_t chip, uint32_t reg, uint32_t count);
 // Always 14 bytes: the first count (at most 8) of the data field are data, the rest zeros.

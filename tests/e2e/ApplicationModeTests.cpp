@@ -89,10 +89,10 @@ TEST(ApplicationMode, BusAloneSelectsTheBusAndEnds)
 {
     const std::string trace = ScratchPath("bus-alone.trace");
     std::remove(trace.c_str());
-    ToolRun run = On("[host]\ntrace = " + trace + "\n", {"/bus", "258"});
+    ToolRun run = On("[host]\ntrace = " + trace + "\n", {"/bus", "2"});
     ExpectRun(run, "", 0);
     EXPECT_NE(ReadFileBytes(trace).find("gen3 0 received 49 53 3f 02\n"), std::string::npos)
-        << "the low byte of the bus index, and nothing else";
+        << "the bus index as one byte, and nothing else";
 }
 
 TEST(ApplicationMode, SelfReconfigureAnswers)

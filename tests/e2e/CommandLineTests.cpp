@@ -105,7 +105,7 @@ TEST(FirstPassFailures, SerialNumberAndIndexTogetherAreRefusedFirst)
     ExpectRun({"/sn", "5", "/index", "1"}, message, FailureCode());
     const std::string image = ScratchPath("never-written.bin");
     std::remove(image.c_str());
-    ExpectRun({"/index", "1", "/gen_blob_v1_0", image, "/sn", "x"}, message, FailureCode());
+    ExpectRun({"/index", "1", "/gen_blob_v1_0", image, "/sn", "5"}, message, FailureCode());
     EXPECT_FALSE(FileExists(image));
 }
 

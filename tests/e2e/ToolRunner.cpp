@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 using namespace Corvane::Common;
 
@@ -24,6 +25,19 @@ std::string LibraryPathWithSim()
 
 int RunCounter = 0;
 
+std::string TestName()
+{
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test ? std::string(test->test_suite_name()) + "-" + test->name() : "outside-tests";
+}
+
+std::string TestTemporaryFolder()
+{
+    const std::string folder = ScratchPath("tmp-" + TestName());
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
 // Test programs run in parallel: each run's files carry the name of the test that makes them.
 std::string UniqueConfigurationName()
 {
@@ -40,6 +54,9 @@ ProcessResult RunTool(const ToolRun& run)
     request.Program = MISTLE_EXECUTABLE;
     request.Arguments = run.Arguments;
     request.Input = run.Input;
+    const std::string folder = run.TemporaryFolder.empty() ? TestTemporaryFolder()
+                                                           : run.TemporaryFolder;
+    request.Environment.emplace_back("TMPDIR", folder);
     request.Steps = run.Steps;
     request.RemovedEnvironment.push_back("TVXSIM_CONFIG");
     if (run.WithBoardLibraries)

@@ -18,6 +18,9 @@ struct ToolRun
     std::string SimConfiguration;     // text of a stand-in configuration; empty: the default card
     std::string SimConfigurationFile; // or a scenario of sim/scenarios/, by its file name
     bool WithBoardLibraries = true;   // false: the stand-in libraries cannot be found
+    // The temporary folder of the run, where the tool keeps its card locks; empty: one of the
+    // test's own, so that tests running side by side do not wait for each other's card.
+    std::string TemporaryFolder;
 };
 
 Corvane::Common::ProcessResult RunTool(const ToolRun& run);

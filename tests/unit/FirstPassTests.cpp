@@ -28,13 +28,20 @@ TEST(ScanDecimal, ReadsLikeTheDecimalScanFormat)
 
 TEST(FirstPass, ValueOfAnOptionIsNotExaminedAsAnOption)
 {
-    const char* argv[] = {"mistle", "/sn", "/am", "/fo"};
-    const FirstPassResult result = RunFirstPass(4, argv);
+    const char* argv[] = {"mistle", "/index", "3", "/gen_blob_v1_0", "/am", "/fo"};
+    const FirstPassResult result = RunFirstPass(6, argv);
     EXPECT_FALSE(result.ExitCode);
-    EXPECT_TRUE(result.Options.SerialNumberGiven);
-    EXPECT_EQ(result.Options.SerialNumber, 0);
+    EXPECT_EQ(result.Options.ImageFileName, "/am");
     EXPECT_FALSE(result.Options.ApplicationModeCheck);
     EXPECT_TRUE(result.Options.ForceOpen);
+}
+
+TEST(FirstPass, ACardIsNeverChosenByAWordThatIsNoNumber)
+{
+    const char* serial[] = {"mistle", "/sn", "/am"};
+    EXPECT_EQ(RunFirstPass(3, serial).ExitCode, -1);
+    const char* index[] = {"mistle", "/index", "first"};
+    EXPECT_EQ(RunFirstPass(3, index).ExitCode, -1);
 }
 
 TEST(FirstPass, LastRepeatedOptionCounts)

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "FileLock.h"
+
+#include <string>
+
+namespace Corvane::Common
+{
+
+// A lock between processes by name, held until the object goes or the process ends: a named mutex
+// on Windows, a lock file in the system's temporary folder elsewhere (so runs that share that
+// folder exclude each other).
+class CProcessLock
+{
+public:
+    CProcessLock() = default;
+    ~CProcessLock();
+    CProcessLock(const CProcessLock&) = delete;
+    CProcessLock& operator=(const CProcessLock&) = delete;
+
+    // Takes the lock of that name, waiting at most the given time; false when another process
+    // holds it all that time (or the lock cannot be made at all).
+    bool Acquire(const std::string& name, unsigned timeoutMilliseconds);
+    void Release();
+
+private:
+#ifdef _WIN32
+    void* Mutex = nullptr;
+#else
+    CFileLock File;
+#endif
+};
+
+} // namespace Corvane::Common
