@@ -66,11 +66,15 @@ step() {
 
 # Commands that take typed input or are followed by a check of their file.
 choose_from_menu() { echo 1 | mistle /am; }
-# The console prints replies as they arrive: "exit" follows once the record has had time to come.
+# The console prints each reply when it arrives, and "exit" ends it at once: "exit" is typed only
+# once the record's last line (the clock synthesizer's) is in the output, or after 5 s at most.
 console_status() {
     {
         echo 'SX?'
-        sleep 1
+        for _ in $(seq 50); do
+            grep -q 'Si5338:' "$log" && break
+            sleep 0.1
+        done
         echo exit
     } | mistle /sn 10001
 }
