@@ -19,11 +19,14 @@ else()
     set(MISTLE_NO_SIM_TEST_ENVIRONMENT "")
 endif()
 
-# mistle_add_gtest(<target> SOURCES ... LIBRARIES ... [WITH_SIM])
+# mistle_add_gtest(<target> SOURCES ... LIBRARIES ... [WITH_SIM] [TIMEOUT seconds])
 # Natively every test case becomes a CTest test of its own; under wine, where each start costs a
 # wine process, a test program runs as one CTest test.
 function(mistle_add_gtest target)
-    cmake_parse_arguments(ARG "WITH_SIM" "" "SOURCES;LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "WITH_SIM" "TIMEOUT" "SOURCES;LIBRARIES" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 60)
+    endif()
     add_executable(${target} ${ARG_SOURCES})
     target_link_libraries(${target} PRIVATE ${ARG_LIBRARIES} GTest::gtest GTest::gtest_main
                                             mistle_warnings)
@@ -36,9 +39,10 @@ function(mistle_add_gtest target)
     endif()
     if(WIN32)
         add_test(NAME ${target} COMMAND ${target})
-        set_tests_properties(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 300)
+        math(EXPR wine_timeout "${ARG_TIMEOUT} * 5")
+        set_tests_properties(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${wine_timeout})
     else()
-        gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT 60
+        gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${ARG_TIMEOUT}
                              DISCOVERY_TIMEOUT 30)
     endif()
 endfunction()

@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
@@ -446,7 +447,9 @@ ProcessResult RunProcess(const ProcessRequest& request)
         close(input[1]);
     close(output[0]);
     int status = 0;
-    waitpid(child, &status, 0);
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    result.PeakMemoryKilobytes = static_cast<uint64_t>(usage.ru_maxrss);
     sigaction(SIGPIPE, &previous, nullptr);
     if (WIFEXITED(status))
         result.ExitCode = WEXITSTATUS(status);

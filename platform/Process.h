@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,8 @@ struct ProcessResult
     bool TimedOut = false;
     int ExitCode = 0;   // as the calling shell sees it: 0-255 on POSIX, the full value on Windows
     std::string Output; // everything the child wrote to standard output, byte for byte
+    // The most memory the child held at once (resident set); 0 where the platform does not say.
+    uint64_t PeakMemoryKilobytes = 0;
 };
 
 // One step of a paced conversation with a child: wait until its output shows a text, then

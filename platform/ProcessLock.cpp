@@ -58,7 +58,8 @@ bool CProcessLock::Acquire(const std::string& name, unsigned timeoutMilliseconds
     std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     if (error)
         folder = "/tmp";
-    return File.Acquire((folder / (name + ".lock")).string(), static_cast<int>(timeoutMilliseconds));
+    return File.Acquire((folder / (name + ".lock")).string(),
+                        static_cast<int>(timeoutMilliseconds));
 }
 
 void CProcessLock::Release()

@@ -129,6 +129,20 @@ std::vector<uint8_t> CApplicationFirmware::PartialCommand() const
     return bytes;
 }
 
+// With "chatter", the firmware reports its status unasked, followed by stray bytes, whenever the
+// host has read the mailbox that often with nothing waiting.
+void CApplicationFirmware::OnHostRead(IMicrocontrollerPort& port)
+{
+    if (Settings.ChatterReads == 0 || Stopped || !port.HostHasTakenAll())
+        return;
+    if (++ReadsSinceChatter < Settings.ChatterReads)
+        return;
+    ReadsSinceChatter = 0;
+    Reply("SX=", StatusRecord(ExtendedStatusBytes), port);
+    for (uint8_t stray : NoiseBytes)
+        port.SendToHost(stray);
+}
+
 void CApplicationFirmware::EchoLoopBackByte(uint8_t byte, IMicrocontrollerPort& port)
 {
     const bool spoilt = Settings.Has(McuFault::BadEcho) && LoopBackSent == BadEchoPosition;
@@ -204,6 +218,7 @@ void CApplicationFirmware::Reply(const char* header, const std::vector<uint8_t>&
 {
     if (Stopped)
         return;
+    port.CountReply();
     SendNoise(port);
     for (const char* letter = header; *letter != '\0'; ++letter)
         port.SendToHost(static_cast<uint8_t>(*letter));
@@ -221,6 +236,7 @@ void CApplicationFirmware::ReplyByte(uint8_t byte, IMicrocontrollerPort& port)
 {
     if (Stopped)
         return;
+    port.CountReply();
     SendNoise(port);
     port.SendToHost(byte);
 }

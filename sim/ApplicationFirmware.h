@@ -18,6 +18,7 @@ public:
     bool IsBootLoader() const override { return false; }
     void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) override;
     std::vector<uint8_t> PartialCommand() const override;
+    void OnHostRead(IMicrocontrollerPort& port) override;
 
     struct Command;
 
@@ -46,6 +47,7 @@ private:
     uint8_t Bus = 0;
     std::array<uint32_t, 4> MultisynthHertz{100000000, 125000000, 156250000, 200000000};
     bool Stopped = false; // a reply was cut off: nothing more comes
+    uint32_t ReadsSinceChatter = 0;
 };
 
 } // namespace Corvane::Common

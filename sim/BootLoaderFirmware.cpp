@@ -149,6 +149,7 @@ void CBootLoaderFirmware::ReadPage(const BootLoaderCommandForm& form, IMicrocont
 void CBootLoaderFirmware::Reply(const std::vector<uint8_t>& header,
                                 const std::vector<uint8_t>& payload, IMicrocontrollerPort& port)
 {
+    port.CountReply();
     size_t payloadCount = payload.size();
     if (Settings.Has(McuFault::StopMidReply))
     {

@@ -30,6 +30,8 @@ const char* const Gen3CounterNames[CEmulatedGen3CardBase::CounterCount] = {
     "rx_acks",
     "rx_bytes_taken",
     "empty_acks",
+    "mcu_bytes_sent",
+    "mcu_replies",
     "register_reads",
     "register_writes",
     "register0_reads",
@@ -433,6 +435,8 @@ CEmulatedGen3Card::CounterValueArray CEmulatedGen3Card::CounterValues() const
     values[static_cast<size_t>(Gen3Counter::RxAcks)] = events.Acknowledges;
     values[static_cast<size_t>(Gen3Counter::RxBytesTaken)] = events.BytesTaken;
     values[static_cast<size_t>(Gen3Counter::EmptyAcks)] = events.EmptyAcknowledges;
+    values[static_cast<size_t>(Gen3Counter::McuBytesSent)] = events.BytesSent;
+    values[static_cast<size_t>(Gen3Counter::McuReplies)] = events.Replies;
     return values;
 }
 

@@ -47,6 +47,8 @@ enum class Gen3Counter : size_t
     RxAcks,
     RxBytesTaken,
     EmptyAcks,
+    McuBytesSent,
+    McuReplies,
     RegisterReads,
     RegisterWrites,
     Register0Reads,

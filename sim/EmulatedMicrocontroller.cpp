@@ -70,6 +70,8 @@ public:
     void SendToHost(uint8_t) override {}
     void HoldTxReady(uint32_t) override {}
     void HoldTxReadyUntilTaken() override {}
+    bool HostHasTakenAll() const override { return true; }
+    void CountReply() override {}
 };
 } // namespace
 
@@ -113,6 +115,8 @@ uint16_t CEmulatedMicrocontroller::ReadStatus()
     const uint16_t status = PeekStatus();
     if (TxBusyReads > 0)
         --TxBusyReads;
+    if (Firmware)
+        Firmware->OnHostRead(*this);
     return status;
 }
 
@@ -157,6 +161,7 @@ void CEmulatedMicrocontroller::TakeHostByte(uint8_t byte, bool bootChannel)
 void CEmulatedMicrocontroller::SendToHost(uint8_t byte)
 {
     Outgoing.push_back(byte);
+    ++Counts.BytesSent;
 }
 
 void CEmulatedMicrocontroller::HoldTxReady(uint32_t reads)

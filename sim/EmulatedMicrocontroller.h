@@ -32,6 +32,10 @@ public:
     virtual void HoldTxReady(uint32_t reads) = 0;
     // Keeps TX_READY low until the host has taken every byte queued for it.
     virtual void HoldTxReadyUntilTaken() = 0;
+    // True when no byte waits for the host.
+    virtual bool HostHasTakenAll() const = 0;
+    // Counts a reply the program has begun to send (for the tests' counters).
+    virtual void CountReply() = 0;
 };
 
 // A program on the emulated microcontroller: the application firmware or the boot loader. The
@@ -47,6 +51,8 @@ public:
     virtual void OnHostByte(uint8_t byte, bool bootChannel, IMicrocontrollerPort& port) = 0;
     // The host acknowledged the byte that was waiting for it.
     virtual void OnByteTaken(IMicrocontrollerPort& port) { (void)port; }
+    // The host read the mailbox: the program's clock, since it runs only as the host polls.
+    virtual void OnHostRead(IMicrocontrollerPort& port) { (void)port; }
     // The bytes of a command received only in part. A real microcontroller keeps them while its
     // power stays on, and takes the next run's first bytes as the rest of that command.
     virtual std::vector<uint8_t> PartialCommand() const { return {}; }
@@ -66,6 +72,8 @@ struct MailboxEvents
     uint64_t Acknowledges = 0;      // writes with the acknowledge strobe
     uint64_t BytesTaken = 0;        // acknowledges that consumed a waiting byte
     uint64_t EmptyAcknowledges = 0; // acknowledges with nothing waiting
+    uint64_t BytesSent = 0;         // bytes the program queued for the host
+    uint64_t Replies = 0;           // replies the program began to send
 };
 
 // The board-management microcontroller behind the low 16 bits of the mailbox register.
@@ -84,6 +92,8 @@ public:
     void SendToHost(uint8_t byte) override;
     void HoldTxReady(uint32_t reads) override;
     void HoldTxReadyUntilTaken() override;
+    bool HostHasTakenAll() const override { return Outgoing.empty(); }
+    void CountReply() override { ++Counts.Replies; }
 
     // What the card keeps across runs, with the command in progress; restored from the state
     // file after power-up.

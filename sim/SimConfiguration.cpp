@@ -310,6 +310,8 @@ const std::vector<Gen3Rule>& Gen3Rules()
              return ParseHexBytes(v, *s.Status);
          }},
         {"fault", true, [](auto& v, auto& s) { return ParseNames(v, McuFaultNames, s.Faults); }},
+        {"chatter", false,
+         [](auto& v, auto& s) { return ParseInto(v, UINT32_MAX, s.ChatterReads); }},
     };
     return rules;
 }

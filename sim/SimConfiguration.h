@@ -88,6 +88,7 @@ struct Gen3CardSettings
     ProgramVersion BootLoaderVersion{1, 3, 0, 5};
     std::optional<std::vector<uint8_t>> Status; // the status record; empty: the model's default
     std::vector<McuFault> Faults;
+    uint32_t ChatterReads = 0; // the firmware sends a status reply every so many reads; 0: never
 
     bool Fails(SimFailure failure) const;
     bool Has(McuFault fault) const;

@@ -70,6 +70,7 @@ TEST(Scenarios, EachShippedScenarioShowsItsCase)
         {"open-fails.ini", {"/am"}, "", "Error! The selected card could not be opened.", false},
         {"never-ready.ini", {"/am"}, "", "System is in application mode", true},
         {"firmware.ini", {"/v"}, "", "VN=3.0.1.200", true},
+        {"chatty-firmware.ini", {"/am"}, "", "System is in application mode", true},
         {"silent-firmware.ini", {"/v"}, "", "The firmware sent no version.", false},
         {"stopping-replies.ini", {"/v"}, "", "The firmware sent no version.", false},
         {"noisy-firmware.ini", {"/v"}, "", "VN=2.4.0.17", true},

@@ -41,11 +41,9 @@ std::string TestTemporaryFolder()
 // Test programs run in parallel: each run's files carry the name of the test that makes them.
 std::string UniqueConfigurationName()
 {
-    std::string name = "sim";
-    if (const auto* test = ::testing::UnitTest::GetInstance()->current_test_info())
-        name += std::string("-") + test->test_suite_name() + "-" + test->name();
-    return name + "-" + std::to_string(++RunCounter) + ".ini";
+    return "sim-" + TestName() + "-" + std::to_string(++RunCounter) + ".ini";
 }
+
 } // namespace
 
 ProcessResult RunTool(const ToolRun& run)
@@ -54,10 +52,11 @@ ProcessResult RunTool(const ToolRun& run)
     request.Program = MISTLE_EXECUTABLE;
     request.Arguments = run.Arguments;
     request.Input = run.Input;
-    const std::string folder = run.TemporaryFolder.empty() ? TestTemporaryFolder()
-                                                           : run.TemporaryFolder;
+    const std::string folder =
+        run.TemporaryFolder.empty() ? TestTemporaryFolder() : run.TemporaryFolder;
     request.Environment.emplace_back("TMPDIR", folder);
     request.Steps = run.Steps;
+    request.TimeoutMilliseconds = run.TimeoutMilliseconds;
     request.RemovedEnvironment.push_back("TVXSIM_CONFIG");
     if (run.WithBoardLibraries)
         request.Environment.emplace_back(LibrarySearchPathVariable(), LibraryPathWithSim());
@@ -68,6 +67,14 @@ ProcessResult RunTool(const ToolRun& run)
         const std::string configPath = ScratchPath(UniqueConfigurationName());
         WriteFileBytes(configPath, run.SimConfiguration);
         request.Environment.emplace_back("TVXSIM_CONFIG", configPath);
+    }
+    request.Program = run.Wrapper.empty() ? MISTLE_EXECUTABLE : run.Wrapper.front();
+    if (!run.Wrapper.empty())
+    {
+        std::vector<std::string> wrapped(run.Wrapper.begin() + 1, run.Wrapper.end());
+        wrapped.push_back(MISTLE_EXECUTABLE);
+        wrapped.insert(wrapped.end(), run.Arguments.begin(), run.Arguments.end());
+        request.Arguments = wrapped;
     }
     ProcessResult result = RunProcess(request);
     result.Output = ProgramOutputFromTextMode(result.Output);

@@ -13,7 +13,7 @@ namespace MistleTest
 struct ToolRun
 {
     std::vector<std::string> Arguments;
-    std::string Input;                // standard input, closed after it (and after Steps)
+    std::string Input; // standard input, closed after it (and after Steps)
     std::vector<Corvane::Common::ProcessStep> Steps; // paced input after Input
     std::string SimConfiguration;     // text of a stand-in configuration; empty: the default card
     std::string SimConfigurationFile; // or a scenario of sim/scenarios/, by its file name
@@ -21,6 +21,10 @@ struct ToolRun
     // The temporary folder of the run, where the tool keeps its card locks; empty: one of the
     // test's own, so that tests running side by side do not wait for each other's card.
     std::string TemporaryFolder;
+    // A program that starts the tool, with its arguments before the tool's path (e.g. a shell
+    // that first limits the size of files); empty: the tool is started directly.
+    std::vector<std::string> Wrapper;
+    unsigned TimeoutMilliseconds = 20000; // the run is killed after this
 };
 
 Corvane::Common::ProcessResult RunTool(const ToolRun& run);

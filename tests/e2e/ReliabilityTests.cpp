@@ -1,0 +1,226 @@
+// What a user or a file can get wrong, and two runs at once: every case ends with a clear line
+// and the right exit code, and nothing that existed before is lost.
+#include "ToolRunner.h"
+#include "platform/Time.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+using namespace MistleTest;
+using namespace Corvane::Common;
+
+namespace
+{
+
+const std::string NoCards = "\nNo Corvane cards could be found that are ready for use!\n";
+const std::string Version = "0x56 0x4e \nVN=2.4.0.17\n";
+
+ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments)
+{
+    ToolRun run;
+    run.SimConfiguration = configuration;
+    run.Arguments = arguments;
+    return run;
+}
+
+// A folder of the test's own, empty, named relative to where the tool runs (service-mode file
+// names cannot begin with '/').
+std::string FreshFolder(const std::string& name)
+{
+    std::filesystem::remove_all(name);
+    std::filesystem::create_directories(name);
+    return name;
+}
+
+// Leftovers of files that were never completed.
+size_t PartialFiles(const std::string& folder)
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().find(".part-") != std::string::npos)
+            ++count;
+    return count;
+}
+
+// Starts the tool under a shell that limits the size of every file it writes to nothing, as a
+// full disk would; the signal for a file grown too large is ignored, so the write just fails.
+std::vector<std::string> FullDisk()
+{
+    return {"/bin/sh", "-c", "ulimit -f 0; trap '' XFSZ; exec \"$0\" \"$@\""};
+}
+
+} // namespace
+
+TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
+{
+    const std::string folder = FreshFolder("card-lock-tmp");
+    const std::string twoCards = "[gen3]\nindex = 0\n[gen3]\nindex = 1\n";
+    // The first run holds card 0 at its console until it is told to exit.
+    ToolRun first = On(twoCards, {"/index", "0"});
+    first.TemporaryFolder = folder;
+    first.Steps.push_back(After("", "VN?\n"));
+    ProcessStep later = After("VN=2.4.0.17\n", "exit\n");
+    later.DelayMilliseconds = 6000;
+    first.Steps.push_back(later);
+    ProcessResult firstResult;
+    std::thread holder([&] { firstResult = RunTool(first); });
+    SleepMilliseconds(1500);
+
+    ToolRun other = On(twoCards, {"/index", "1", "/v"});
+    other.TemporaryFolder = folder;
+    ExpectRun(other, Version, 0); // another card is not held up
+
+    ToolRun second = On(twoCards, {"/index", "0", "/v"});
+    second.TemporaryFolder = folder;
+    CStopwatch waited;
+    ExpectRun(second,
+              "\nThe selected card is in use by another run of the tool; try again once it has "
+              "ended.\n",
+              FailureCode());
+    EXPECT_GT(waited.ElapsedSeconds(), 2.5);
+    EXPECT_LT(waited.ElapsedSeconds(), 5.0);
+    holder.join();
+    EXPECT_EQ(firstResult.ExitCode, 0);
+    EXPECT_EQ(firstResult.Output, Version);
+}
+
+TEST(StateLock, TwoRunsOnOneStateFileKeepBothUpdates)
+{
+    const std::string state = ScratchPath("two-runs.state");
+    std::remove(state.c_str());
+    const std::string configuration = "[gen3]\nindex = 0\n[host]\nstate = " + state + "\n";
+    // The first run writes long enough for the second to start while it runs.
+    std::string data;
+    for (int i = 0; i < 511; ++i)
+        data.push_back(static_cast<char>('0' + i % 10));
+    const std::string file = ScratchPath("two-runs.bin");
+    WriteFileBytes(file, data);
+    ProcessResult first;
+    std::thread writer(
+        [&] {
+            first = RunTool(On(configuration, {"/i2c_wr", "/in", file, "/ca", "0x50"}));
+        });
+    SleepMilliseconds(20);
+    const ProcessResult second =
+        RunTool(On(configuration, {"/i2c_wr", "/in", file, "/ca", "0x51"}));
+    writer.join();
+    EXPECT_EQ(first.ExitCode, 0);
+    EXPECT_EQ(second.ExitCode, 0);
+    const std::string kept = ReadFileBytes(state);
+    EXPECT_NE(kept.find("i2c 0 0x50 0x00 "), std::string::npos) << kept;
+    EXPECT_NE(kept.find("i2c 0 0x51 0x00 "), std::string::npos) << kept;
+}
+
+TEST(BadInput, NumbersThatWouldReachSomethingElseAreRefused)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"/i2c_wr", "/ca", "0x150"},
+         "\n/ca must be followed by a chip address from 0x0 to 0xff, not 0x150\n"},
+        {{"/i2c_wr", "/a", "256"},
+         "\n/a must be followed by an address offset from 0x0 to 0xff, not 256\n"},
+        {{"/bus", "-1"}, "\n/bus must be followed by a bus index from 0 to 255, not -1\n"},
+        {{"/bus", "two"}, "\n/bus must be followed by a bus index from 0 to 255, not two\n"},
+        {{"/ca", "zz"}, "\n/ca must be followed by a chip address from 0x0 to 0xff, not zz\n"},
+        {{"/lb", "-16"}, "\n/lb must be followed by a size in bytes (in hex: 0x0), not -16\n"},
+        {{"/size", "99999999999"},
+         "\n/size must be followed by a size in bytes (in hex: 0x0), not 99999999999\n"},
+        {{"/index", "first"}, "\n/index must be followed by index.\n"},
+        {{"/sn", "/v"}, "\n/sn must be followed by serial number.\n"},
+    };
+    for (const auto& [arguments, message] : cases)
+        ExpectRun(arguments, message, FailureCode());
+}
+
+TEST(BadInput, FoldersAreNoFiles)
+{
+    const std::string folder = FreshFolder("folder-as-file");
+    ExpectRun({"/gen_blob_v1_0", folder},
+              "Writing AVR config block...\nError opening output file " + folder, FailureCode());
+    ExpectRun({"/i2c_wr", "/in", folder}, "\nCould not open input file " + folder, FailureCode());
+    ExpectRun({"/i2c_vr", "/in", folder}, "\nCould not open input file " + folder + "\n",
+              FailureCode());
+    const ProcessResult read = RunTool({"/i2c_rd", "/out", folder, "/size", "1"});
+    EXPECT_EQ(read.ExitCode, FailureCode());
+    EXPECT_NE(read.Output.find("\nError writing output file " + folder + "\n"), std::string::npos);
+    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", folder, "0"}),
+              "\nCould not open input file " + folder + "\n", FailureCode());
+    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/r", folder, "0", "16"}),
+              "\nError writing output file " + folder, FailureCode());
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+}
+
+TEST(BadInput, AHugeInputFileIsRefusedWithoutBeingRead)
+{
+    const std::string huge = ScratchPath("huge-input.bin");
+    {
+        WriteFileBytes(huge, "");
+        std::filesystem::resize_file(huge, 1ull << 30); // sparse: takes no room
+    }
+    CStopwatch watch;
+    ExpectRun({"/i2c_wr", "/in", huge}, "\nInput file (" + huge + ") too large!", FailureCode());
+    const std::string relative = std::filesystem::relative(huge).string();
+    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", relative, "0"}),
+              "\nError input file " + relative + " does not fit: the flash ends at 0x020000!\n",
+              FailureCode());
+    EXPECT_LT(watch.ElapsedSeconds(), 3.0);
+    std::remove(huge.c_str());
+}
+
+TEST(BadInput, AFullDiskLosesNothing)
+{
+    if (!CanSignalChildren())
+        GTEST_SKIP() << "the file-size limit of a POSIX shell stands in for a full disk";
+    const std::string folder = FreshFolder("full-disk");
+    const std::string image = folder + "/image.bin";
+    const std::string read = folder + "/read.bin";
+    WriteFileBytes(image, "the image from before");
+    WriteFileBytes(read, "the read from before");
+    ToolRun run = On("", {"/gen_blob_v1_0", image});
+    run.Wrapper = FullDisk();
+    ExpectRun(run, "Writing AVR config block...\nError writing output file " + image,
+              FailureCode());
+    run = On("", {"/i2c_rd", "/out", read, "/size", "1"});
+    run.Wrapper = FullDisk();
+    const ProcessResult i2c = RunTool(run);
+    EXPECT_EQ(i2c.ExitCode, FailureCode());
+    EXPECT_NE(i2c.Output.find("\nError writing output file " + read + "\n"), std::string::npos);
+    run = On("[gen3]\nindex = 0\nmcu = service\n", {"/r", read, "0", "512"});
+    run.Wrapper = FullDisk();
+    const ProcessResult flash = RunTool(run);
+    EXPECT_EQ(flash.ExitCode, FailureCode());
+    const std::string ending = "\nDone\n\nError writing output file " + read;
+    EXPECT_EQ(flash.Output.substr(flash.Output.size() - ending.size()), ending);
+    EXPECT_EQ(ReadFileBytes(image), "the image from before");
+    EXPECT_EQ(ReadFileBytes(read), "the read from before");
+    EXPECT_EQ(PartialFiles(folder), 0u);
+}
+
+TEST(BadInput, AReadOnlyFolderLosesNothing)
+{
+    const std::string folder = FreshFolder("read-only");
+    const std::string kept = folder + "/kept.bin";
+    WriteFileBytes(kept, "kept");
+    // Immutable even for the superuser, under whom the tests may run.
+    if (std::system(("chattr +i " + folder + " 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "this system cannot make a folder read-only for every user";
+    ExpectRun({"/gen_blob_v1_0", kept},
+              "Writing AVR config block...\nError opening output file " + kept, FailureCode());
+    const ProcessResult read = RunTool({"/i2c_rd", "/out", kept, "/size", "1"});
+    std::system(("chattr -i " + folder).c_str());
+    EXPECT_EQ(read.ExitCode, FailureCode());
+    EXPECT_NE(read.Output.find("\nError writing output file " + kept + "\n"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(kept), "kept");
+    EXPECT_EQ(PartialFiles(folder), 0u);
+}
+
+TEST(BadInput, MalformedStandInFiles)
+{
+    ExpectRun(On("[gen3]\nindex = first\n", {"/v"}), NoCards, FailureCode());
+    const std::string state = ScratchPath("malformed.state");
+    WriteFileBytes(state, "card 0\nflash zz\n");
+    ExpectRun(On("[gen3]\nindex = 0\n[host]\nstate = " + state + "\n", {"/v"}), Version, 0);
+    EXPECT_EQ(ReadFileBytes(state), "card 0\nflash zz\n") << "a state file it cannot read is kept";
+}

@@ -1,0 +1,102 @@
+// The console left open while the firmware reports its status unasked, with stray bytes between
+// the reports: every report is decoded, no byte is lost, memory stays flat, and "exit" still ends
+// the run at once.
+#include "ToolRunner.h"
+#include "platform/Time.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sstream>
+
+using namespace MistleTest;
+using namespace Corvane::Common;
+
+namespace
+{
+
+struct SoakRun
+{
+    ProcessResult Result;
+    double Seconds = 0;
+    uint64_t Replies = 0;   // reports the firmware began to send
+    uint64_t BytesSent = 0; // bytes it queued for the host
+    uint64_t BytesTaken = 0;
+    uint64_t MailboxWrites = 0;
+    size_t Decoded = 0; // reports the tool printed whole
+};
+
+uint64_t TraceCounter(const std::string& trace, const std::string& name)
+{
+    std::istringstream lines(trace);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("gen3 0 " + name + " ", 0) == 0)
+            return std::stoull(line.substr(line.rfind(' ') + 1));
+    return 0;
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// A board whose status report is short to print (model 0x107).
+SoakRun Soak(unsigned milliseconds)
+{
+    const std::string trace = ScratchPath("soak-" + std::to_string(milliseconds) + ".trace");
+    std::remove(trace.c_str());
+    ToolRun run;
+    run.SimConfiguration =
+        "[gen3]\nindex = 0\nmodel = 0x107\nchatter = 2000\n[host]\ntrace = " + trace + "\n";
+    ProcessStep leave = After("", "exit\n");
+    leave.DelayMilliseconds = milliseconds;
+    run.Steps.push_back(leave);
+    run.TimeoutMilliseconds = milliseconds + 15000;
+    SoakRun soak;
+    CStopwatch watch;
+    soak.Result = RunTool(run);
+    soak.Seconds = watch.ElapsedSeconds();
+    const std::string counters = ReadFileBytes(trace);
+    soak.Replies = TraceCounter(counters, "mcu_replies");
+    soak.BytesSent = TraceCounter(counters, "mcu_bytes_sent");
+    soak.BytesTaken = TraceCounter(counters, "rx_bytes_taken");
+    soak.MailboxWrites = TraceCounter(counters, "mailbox_writes");
+    soak.Decoded = Count(soak.Result.Output, "\nSX=\n");
+    return soak;
+}
+
+} // namespace
+
+TEST(Soak, AConsoleUnderAStreamOfReportsKeepsUp)
+{
+    const SoakRun brief = Soak(3000);
+    const SoakRun soak = Soak(30000);
+    std::printf("\nSoak: %llu reports in %.1f s, %llu decoded, %llu bytes sent, %llu taken, peak "
+                "memory %llu KiB (%llu KiB after 3 s)\n",
+                static_cast<unsigned long long>(soak.Replies), soak.Seconds,
+                static_cast<unsigned long long>(soak.Decoded),
+                static_cast<unsigned long long>(soak.BytesSent),
+                static_cast<unsigned long long>(soak.BytesTaken),
+                static_cast<unsigned long long>(soak.Result.PeakMemoryKilobytes),
+                static_cast<unsigned long long>(brief.Result.PeakMemoryKilobytes));
+    EXPECT_EQ(soak.Result.ExitCode, 0);
+    EXPECT_GT(soak.Replies, 100u) << "a steady stream";
+    // The report in flight when "exit" came may be cut short; every other one is decoded.
+    EXPECT_GE(soak.Decoded + 1, soak.Replies);
+    EXPECT_LE(soak.BytesSent - soak.BytesTaken, 70u) << "only that report's bytes are not taken";
+    EXPECT_EQ(Count(soak.Result.Output, "0x00 0x7f 0xc3 "), soak.Decoded)
+        << "the stray bytes after each report are shown, and nothing else";
+    EXPECT_LT(soak.Seconds, 31.5) << "exit ends the console at once";
+    if (soak.Result.PeakMemoryKilobytes != 0)
+    {
+        // The stand-in, which lives in the tool's process, logs every word written to a register
+        // (four bytes each); the tool itself must not grow.
+        const uint64_t standInLog = (soak.MailboxWrites - brief.MailboxWrites) * 4 / 1024;
+        EXPECT_LT(soak.Result.PeakMemoryKilobytes,
+                  brief.Result.PeakMemoryKilobytes + standInLog + 256)
+            << "memory stays flat";
+    }
+}
