@@ -253,9 +253,9 @@ std::string Hex(const std::string& bytes)
 
 // The flash holds the image, chip 0x50 the I2C data, so reads and compares have something to
 // find and writes change nothing.
-std::string StateText(const std::string& image, const std::string& i2c)
+std::string StateText(uint32_t card, const std::string& image, const std::string& i2c)
 {
-    std::string text = "card 0\n";
+    std::string text = "card " + std::to_string(card) + "\n";
     for (size_t at = 0; at < image.size(); at += 32)
     {
         char address[16];
@@ -280,7 +280,12 @@ struct Outcome
 class CMatrixRun
 {
 public:
-    CMatrixRun(const Command& command, size_t fault) : TheCommand(command), FaultIndex(fault) {}
+    // Runs side by side use cards of different library indices: each run takes its card for as
+    // long as it runs, and on Windows that lock is the same for every run on the machine.
+    CMatrixRun(const Command& command, size_t fault, uint32_t card)
+        : TheCommand(command), FaultIndex(fault), Card(card)
+    {
+    }
 
     Outcome Run()
     {
@@ -293,7 +298,7 @@ public:
         const std::string out = folder + "/out.bin";
         const std::string image = Pattern(1024, 3);
         const std::string i2c = Pattern(4, 9);
-        WriteFileBytes(state, StateText(image, i2c));
+        WriteFileBytes(state, StateText(Card, image, i2c));
         WriteFileBytes(in, TheCommand.ServiceMode ? image : i2c);
         WriteFileBytes(out, Before);
 
@@ -333,7 +338,7 @@ private:
 
     std::string CardSettings() const
     {
-        std::string card = "[gen3]\nindex = 0\nmodel = 0x10C\n";
+        std::string card = "[gen3]\nindex = " + std::to_string(Card) + "\nmodel = 0x10C\n";
         if (TheCommand.ServiceMode && !IsAbsent())
             card += "mcu = service\n";
         return card + Faults[FaultIndex].Settings;
@@ -352,14 +357,14 @@ private:
     // The state file still parses and holds the flash and the device as they were (only the
     // elapsed-time counter is there to be changed). A microcontroller that stopped taking bytes
     // in the middle of a command may still be inside it: that is its state, not damage.
-    static bool StateIsIntact(const std::string& state, const std::string& image,
-                              const std::string& i2c)
+    bool StateIsIntact(const std::string& state, const std::string& image,
+                       const std::string& i2c) const
     {
         std::map<uint32_t, BoardMemory> memories;
         std::string error;
         if (!ParseBoardMemories(ReadFileBytes(state), memories, error))
             return false;
-        const BoardMemory& card = memories[0];
+        const BoardMemory& card = memories[Card];
         const auto device = card.Devices.find(I2cAddress{0, 0x50});
         return card.Flash.size() >= image.size() &&
                std::equal(image.begin(), image.end(), card.Flash.begin(),
@@ -379,6 +384,7 @@ private:
 
     const Command& TheCommand;
     size_t FaultIndex;
+    uint32_t Card;
 };
 
 std::string Cell(const Outcome& outcome)
@@ -439,7 +445,9 @@ TEST(FaultMatrix, EveryCommandAgainstEveryFaultEndsInTimeAndTellsTheTruth)
     {
         for (size_t pair = next++; pair < total; pair = next++)
             outcomes[pair / FaultCount][pair % FaultCount] =
-                CMatrixRun(Commands[pair / FaultCount], pair % FaultCount).Run();
+                CMatrixRun(Commands[pair / FaultCount], pair % FaultCount,
+                           static_cast<uint32_t>(pair % 15))
+                    .Run();
     };
     std::vector<std::thread> workers;
     for (int i = 0; i < 4; ++i)

@@ -63,15 +63,11 @@ TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
     first.TemporaryFolder = folder;
     first.Steps.push_back(After("", "VN?\n"));
     ProcessStep later = After("VN=2.4.0.17\n", "exit\n");
-    later.DelayMilliseconds = 6000;
+    later.DelayMilliseconds = 7000;
     first.Steps.push_back(later);
     ProcessResult firstResult;
     std::thread holder([&] { firstResult = RunTool(first); });
     SleepMilliseconds(1500);
-
-    ToolRun other = On(twoCards, {"/index", "1", "/v"});
-    other.TemporaryFolder = folder;
-    ExpectRun(other, Version, 0); // another card is not held up
 
     ToolRun second = On(twoCards, {"/index", "0", "/v"});
     second.TemporaryFolder = folder;
@@ -82,6 +78,10 @@ TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
               FailureCode());
     EXPECT_GT(waited.ElapsedSeconds(), 2.5);
     EXPECT_LT(waited.ElapsedSeconds(), 5.0);
+    ToolRun other = On(twoCards, {"/index", "1", "/v"});
+    other.TemporaryFolder = folder;
+    ExpectRun(other, Version, 0); // another card is not held up
+
     holder.join();
     EXPECT_EQ(firstResult.ExitCode, 0);
     EXPECT_EQ(firstResult.Output, Version);
