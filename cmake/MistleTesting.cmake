@@ -42,7 +42,12 @@ function(mistle_add_gtest target)
         math(EXPR wine_timeout "${ARG_TIMEOUT} * 5")
         set_tests_properties(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${wine_timeout})
     else()
-        gtest_discover_tests(${target} PROPERTIES ENVIRONMENT "${environment}" TIMEOUT ${ARG_TIMEOUT}
-                             DISCOVERY_TIMEOUT 30)
+        # Named only when there is one: an empty ENVIRONMENT would take the next property's name
+        # as its value, and the tests would run without their time limit.
+        set(properties TIMEOUT ${ARG_TIMEOUT})
+        if(environment)
+            list(APPEND properties ENVIRONMENT "${environment}")
+        endif()
+        gtest_discover_tests(${target} PROPERTIES ${properties} DISCOVERY_TIMEOUT 30)
     endif()
 endfunction()
