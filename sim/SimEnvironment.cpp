@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <list>
 #include <sstream>
 
 namespace Corvane::Common
@@ -23,9 +24,11 @@ void ReportOnce(const std::string& path, const std::string& error)
         return;
     std::fprintf(stderr, "tvxsim: %s\n", error.c_str());
     std::fflush(stderr);
-    // putenv keeps the text itself, so it must live for the rest of the process.
-    auto* assignment = new std::string(std::string(ReportedVariable) + "=" + path);
-    putenv(&(*assignment)[0]);
+    // putenv keeps the text itself, so it must live for the rest of the process: it is kept in a
+    // list that is never freed, where it does not move and stays reachable (no leak to report).
+    static auto* const assignments = new std::list<std::string>;
+    assignments->push_back(std::string(ReportedVariable) + "=" + path);
+    putenv(&assignments->back()[0]);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& text)
