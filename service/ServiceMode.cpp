@@ -1,15 +1,12 @@
 #include "ServiceMode.h"
 
 #include "BootLoader.h"
+#include "ServiceOptions.h"
 #include "board/BoardProfile.h"
 #include "platform/Files.h"
 #include "platform/Interruption.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <optional>
 #include <vector>
 
 namespace Corvane::Common
@@ -18,53 +15,6 @@ namespace Corvane::Common
 namespace
 {
 
-// The words after an option up to the next one that begins with '/': the file name, the offset
-// and, for "/r", the size.
-struct OptionArguments
-{
-    const char* FileName = nullptr;
-    uint32_t Offset = 0;
-    std::optional<uint32_t> Size;
-};
-
-// A number in hexadecimal after "0x" or "0X", else in decimal. A word that does not scan leaves
-// the value as it was; a number beyond 32 bits reads as the largest one, so that the flash's
-// bounds refuse it instead of a wrapped value landing somewhere in the flash.
-bool ScanNumber(const char* word, uint32_t& value)
-{
-    const bool hexadecimal = word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
-    const char* digits = hexadecimal ? word + 2 : word;
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long long number = std::strtoull(digits, &end, hexadecimal ? 16 : 10);
-    if (end == digits)
-        return false;
-    value = errno == ERANGE || number > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(number);
-    return true;
-}
-
-// Takes the words after the option at argv[index]; index is left at the last word taken. Words
-// beyond the ones an option uses are passed over; an empty word is no file name.
-OptionArguments TakeArguments(int argc, const char* const* argv, int& index)
-{
-    OptionArguments arguments;
-    for (int position = 0; index + 1 < argc && argv[index + 1][0] != '/'; ++position)
-    {
-        const char* word = argv[++index];
-        if (position == 0)
-            arguments.FileName = word[0] != '\0' ? word : nullptr;
-        else if (position == 1)
-            ScanNumber(word, arguments.Offset);
-        else if (position == 2)
-        {
-            uint32_t size = 0;
-            if (ScanNumber(word, size))
-                arguments.Size = size;
-        }
-    }
-    return arguments;
-}
-
 uint32_t FlashSize()
 {
     return CurrentBoardProfile().FlashSize;
@@ -72,7 +22,7 @@ uint32_t FlashSize()
 
 // Reads the input file of "/w" or "/c" when it fits into the flash from the offset; a file that
 // does not is refused before anything is sent, without being read to its end.
-bool LoadInputFile(const char* option, const OptionArguments& arguments,
+bool LoadInputFile(const char* option, const ServiceArguments& arguments,
                    std::vector<uint8_t>& contents)
 {
     if (arguments.FileName == nullptr)
@@ -99,7 +49,7 @@ bool LoadInputFile(const char* option, const OptionArguments& arguments,
     return true;
 }
 
-int ReadFlashToFile(const OptionArguments& arguments)
+int ReadFlashToFile(const ServiceArguments& arguments)
 {
     if (arguments.FileName == nullptr)
     {
@@ -141,7 +91,7 @@ int ReadFlashToFile(const OptionArguments& arguments)
     return 0;
 }
 
-int WriteFileToFlash(const OptionArguments& arguments)
+int WriteFileToFlash(const ServiceArguments& arguments)
 {
     std::vector<uint8_t> image;
     if (!LoadInputFile("/w", arguments, image))
@@ -151,7 +101,7 @@ int WriteFileToFlash(const OptionArguments& arguments)
                : -1;
 }
 
-int CompareFlashWithFile(const OptionArguments& arguments)
+int CompareFlashWithFile(const ServiceArguments& arguments)
 {
     std::vector<uint8_t> expected;
     if (!LoadInputFile("/c", arguments, expected))
@@ -182,33 +132,20 @@ int CompareFlashWithFile(const OptionArguments& arguments)
     return -1;
 }
 
-int ShowBootLoaderVersion(const OptionArguments&)
+int CarryOut(const ServiceRequest& request)
 {
-    return ReadBootloaderVersion() ? 0 : -1;
-}
-
-// The service-mode options. "/c" ends the run whatever comes after it.
-struct ServiceOption
-{
-    const char* Name;
-    bool TakesArguments;
-    bool EndsTheRun;
-    int (*CarryOut)(const OptionArguments& arguments);
-};
-
-const ServiceOption ServiceOptions[] = {
-    {"/r", true, false, &ReadFlashToFile},
-    {"/w", true, false, &WriteFileToFlash},
-    {"/c", true, true, &CompareFlashWithFile},
-    {"/v", false, false, &ShowBootLoaderVersion},
-};
-
-const ServiceOption* FindServiceOption(const char* word)
-{
-    for (const ServiceOption& option : ServiceOptions)
-        if (std::strcmp(word, option.Name) == 0)
-            return &option;
-    return nullptr;
+    switch (request.Operation)
+    {
+    case ServiceOperation::ReadFlash:
+        return ReadFlashToFile(request.Arguments);
+    case ServiceOperation::WriteFlash:
+        return WriteFileToFlash(request.Arguments);
+    case ServiceOperation::CompareFlash:
+        return CompareFlashWithFile(request.Arguments);
+    case ServiceOperation::ReadVersion:
+        return ReadBootloaderVersion() ? 0 : -1;
+    }
+    return -1;
 }
 
 } // namespace
@@ -227,21 +164,17 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
         return 0;
     }
     // Options are carried out in command-line order; the first that fails ends the run, and the
-    // compare always does. Every other word has had its turn in the first pass.
-    for (int i = 1; i < argc; ++i)
+    // compare, the last one listed, always does.
+    for (const ServiceRequest& request : ParseServiceOptions(argc, argv))
     {
-        const char* word = argv[i];
-        const ServiceOption* option = FindServiceOption(word);
-        if (option == nullptr)
-            continue;
         if (IsInterrupted())
         {
-            std::printf("\nInterrupted: %s and the options after it were not carried out.\n", word);
+            std::printf("\nInterrupted: %s and the options after it were not carried out.\n",
+                        request.Option);
             return -1;
         }
-        const int result = option->CarryOut(option->TakesArguments ? TakeArguments(argc, argv, i)
-                                                                   : OptionArguments());
-        if (result != 0 || option->EndsTheRun)
+        const int result = CarryOut(request);
+        if (result != 0)
             return result;
     }
     return 0;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace Corvane::Common
+{
+
+// What a service-mode option asks of the boot loader.
+enum class ServiceOperation
+{
+    ReadFlash,    // "/r <file> <offset> [size]"
+    WriteFlash,   // "/w <file> <offset>"
+    CompareFlash, // "/c <file> <offset>"
+    ReadVersion,  // "/v"
+};
+
+// The words after an option up to the next one that begins with '/': the file name, the offset
+// and, for "/r", the size. Numbers are hexadecimal after "0x" or "0X", else decimal; a word that
+// does not scan leaves the value as it was, and a number beyond 32 bits reads as the largest one.
+struct ServiceArguments
+{
+    const char* FileName = nullptr; // none given (an empty word is none)
+    uint32_t Offset = 0;
+    std::optional<uint32_t> Size;
+};
+
+struct ServiceRequest
+{
+    ServiceOperation Operation;
+    const char* Option; // the option's word
+    ServiceArguments Arguments;
+};
+
+// The service-mode options of the command line in its order, each with its words. "/c" ends the
+// run, so nothing after it is listed. Every other word has had its turn in the first pass.
+std::vector<ServiceRequest> ParseServiceOptions(int argc, const char* const* argv);
+
+} // namespace Corvane::Common

@@ -1,0 +1,45 @@
+#include "service/ServiceOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace Corvane::Common;
+
+namespace
+{
+
+std::vector<ServiceRequest> Parse(std::vector<const char*> words)
+{
+    words.insert(words.begin(), "mistle");
+    return ParseServiceOptions(static_cast<int>(words.size()), words.data());
+}
+
+} // namespace
+
+TEST(ServiceOptions, WordsUpToTheNextOptionInCommandLineOrder)
+{
+    const auto requests = Parse({"/sn", "5", "/r", "out.bin", "0X1f0", "0x20", "extra", "/v",
+                                 "stray", "/w", "in.bin", "0x1FFFFFFFF"});
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0].Operation, ServiceOperation::ReadFlash);
+    EXPECT_STREQ(requests[0].Arguments.FileName, "out.bin");
+    EXPECT_EQ(requests[0].Arguments.Offset, 0x1F0u);
+    EXPECT_EQ(requests[0].Arguments.Size, 0x20u);
+    EXPECT_EQ(requests[1].Operation, ServiceOperation::ReadVersion);
+    EXPECT_EQ(requests[1].Arguments.FileName, nullptr) << "/v takes no words";
+    EXPECT_STREQ(requests[2].Option, "/w");
+    EXPECT_EQ(requests[2].Arguments.Offset, UINT32_MAX) << "beyond 32 bits is not wrapped";
+    EXPECT_FALSE(requests[2].Arguments.Size.has_value());
+}
+
+TEST(ServiceOptions, WordsThatSayNothingAndTheCompareThatEndsTheRun)
+{
+    const auto requests = Parse({"/r", "", "twelve", "size", "/c", "in.bin", "8", "/v", "/w"});
+    ASSERT_EQ(requests.size(), 2u) << "nothing after /c";
+    EXPECT_EQ(requests[0].Arguments.FileName, nullptr) << "an empty word is no file name";
+    EXPECT_EQ(requests[0].Arguments.Offset, 0u);
+    EXPECT_FALSE(requests[0].Arguments.Size.has_value());
+    EXPECT_EQ(requests[1].Operation, ServiceOperation::CompareFlash);
+    EXPECT_EQ(requests[1].Arguments.Offset, 8u);
+}
