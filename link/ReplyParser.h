@@ -50,6 +50,9 @@ public:
     void Take(uint8_t byte);
 
     bool InPayload() const { return Kind != ReplyKind::None; }
+    // The reply being taken (None between replies) and how many bytes of its payload have come.
+    ReplyKind ReplyInProgress() const { return Kind; }
+    uint32_t PayloadBytesReceived() const { return Received; }
     // Gives up a reply whose payload stopped coming: says so once and returns to idle.
     void AbandonPayload();
 
