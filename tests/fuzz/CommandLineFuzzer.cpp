@@ -42,8 +42,9 @@ bool IsOneOf(const char* word, const std::vector<const char*>& argv)
 void CheckFirstPass(const FirstPassResult& result)
 {
     const FirstPassOptions& options = result.Options;
-    Require(!(options.SerialNumberGiven && options.CardIndexGiven) || result.ExitCode == -1,
-            "/sn and /index together end the run with -1");
+    // Ended with -1, or by the help, which ends the run wherever it stands.
+    Require(!(options.SerialNumberGiven && options.CardIndexGiven) || result.ExitCode,
+            "/sn and /index together never go on to choose a card");
 }
 
 void CheckServiceRequests(const std::vector<ServiceRequest>& requests,
