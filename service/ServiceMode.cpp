@@ -173,6 +173,14 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
                         request.Option);
             return -1;
         }
+        // "/w app.bin O" would otherwise write at offset 0.
+        if (request.Arguments.NotANumber != nullptr)
+        {
+            std::printf("\n%s: '%s' is not a flash offset or size (decimal, or hexadecimal after "
+                        "0x)\n",
+                        request.Option, request.Arguments.NotANumber);
+            return -1;
+        }
         const int result = CarryOut(request);
         if (result != 0)
             return result;

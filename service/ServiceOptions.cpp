@@ -25,6 +25,12 @@ bool ScanNumber(const char* word, uint32_t& value)
     return true;
 }
 
+void NoteNotANumber(ServiceArguments& arguments, const char* word)
+{
+    if (arguments.NotANumber == nullptr)
+        arguments.NotANumber = word;
+}
+
 // Takes the words after the option at argv[index]; index is left at the last word taken. Words
 // beyond the ones an option uses are passed over.
 ServiceArguments TakeArguments(int argc, const char* const* argv, int& index)
@@ -36,12 +42,17 @@ ServiceArguments TakeArguments(int argc, const char* const* argv, int& index)
         if (position == 0)
             arguments.FileName = word[0] != '\0' ? word : nullptr;
         else if (position == 1)
-            ScanNumber(word, arguments.Offset);
+        {
+            if (!ScanNumber(word, arguments.Offset))
+                NoteNotANumber(arguments, word);
+        }
         else if (position == 2)
         {
             uint32_t size = 0;
             if (ScanNumber(word, size))
                 arguments.Size = size;
+            else
+                NoteNotANumber(arguments, word);
         }
     }
     return arguments;

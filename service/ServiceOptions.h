@@ -17,13 +17,15 @@ enum class ServiceOperation
 };
 
 // The words after an option up to the next one that begins with '/': the file name, the offset
-// and, for "/r", the size. Numbers are hexadecimal after "0x" or "0X", else decimal; a word that
-// does not scan leaves the value as it was, and a number beyond 32 bits reads as the largest one.
+// and, for "/r", the size. Numbers are hexadecimal after "0x" or "0X", else decimal; a number
+// beyond 32 bits reads as the largest one. A word that does not scan leaves the value as it was
+// and is kept, so that the option can be refused rather than carried out at offset 0.
 struct ServiceArguments
 {
     const char* FileName = nullptr; // none given (an empty word is none)
     uint32_t Offset = 0;
     std::optional<uint32_t> Size;
+    const char* NotANumber = nullptr; // the first offset or size word that did not scan
 };
 
 struct ServiceRequest

@@ -132,6 +132,10 @@ TEST(BadInput, NumbersThatWouldReachSomethingElseAreRefused)
     };
     for (const auto& [arguments, message] : cases)
         ExpectRun(arguments, message, FailureCode());
+    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/v", "/w", "image.bin", "O"}),
+              "\nBootloader Version: 1.3.0.5\n"
+              "\n/w: 'O' is not a flash offset or size (decimal, or hexadecimal after 0x)\n",
+              FailureCode());
 }
 
 TEST(BadInput, FoldersAreNoFiles)

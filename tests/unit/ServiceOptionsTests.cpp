@@ -40,6 +40,7 @@ TEST(ServiceOptions, WordsThatSayNothingAndTheCompareThatEndsTheRun)
     EXPECT_EQ(requests[0].Arguments.FileName, nullptr) << "an empty word is no file name";
     EXPECT_EQ(requests[0].Arguments.Offset, 0u);
     EXPECT_FALSE(requests[0].Arguments.Size.has_value());
+    EXPECT_STREQ(requests[0].Arguments.NotANumber, "twelve") << "kept to be refused";
     EXPECT_EQ(requests[1].Operation, ServiceOperation::CompareFlash);
     EXPECT_EQ(requests[1].Arguments.Offset, 8u);
 }
