@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build and test mistle: the native tool chain,
-# GoogleTest, the MinGW-w64 cross compiler and wine for the Windows build. Needs root (or sudo).
+# GoogleTest, the MinGW-w64 cross compiler and wine for the Windows build, Python 3 for the
+# benchmark's measurements. Needs root (or sudo).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64)
+packages=(cmake ninja-build g++ clang libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64
+    python3)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
