@@ -17,11 +17,10 @@ void ReceiverLoop(const StatusDecoding& decoding)
     const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
     while (KeepRunning)
     {
-        const uint16_t status = ReadMailboxStatus();
-        if ((status & MAILBOX_RX_EMPTY) == 0)
+        uint8_t byte = 0;
+        if (TryTakeMailboxByte(byte))
         {
-            AcknowledgeMailbox();
-            parser.Take(static_cast<uint8_t>(status & MAILBOX_DATA));
+            parser.Take(byte);
             sinceLastByte.Restart();
         }
         else if (parser.InPayload() && sinceLastByte.ElapsedSeconds() > patienceSeconds)
