@@ -160,9 +160,10 @@ class Console:
     def request_latency(self, request, reply):
         """Seconds from writing the request to reading the reply's decoded line."""
         searched_from = len(self.output)
+        # Taken before the write: the tool may well answer before this process runs again.
+        start = time.perf_counter()
         self.process.stdin.write(request)
         self.process.stdin.flush()
-        start = time.perf_counter()
         while True:
             chunk = os.read(self.process.stdout.fileno(), 65536)
             arrived = time.perf_counter()
