@@ -161,6 +161,10 @@ void ReportMicrocontrollerNotTaking()
 
 bool SendMailboxBytes(const uint8_t* bytes, size_t count, MailboxChannel channel)
 {
+    // A frame is a request: a receiver thread that waits between polls goes back to polling
+    // without pause before the first byte leaves, so the answer is taken the moment it comes.
+    ++FramesSent;
+    ReceiverWakeEvent.Set();
     for (size_t i = 0; i < count; ++i)
         if (!SendMailboxByte(bytes[i], channel))
         {

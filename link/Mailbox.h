@@ -40,7 +40,8 @@ void AcknowledgeMailbox(MailboxChannel channel = MailboxChannel::Application);
 // shows a byte.
 uint16_t DrainMailbox(MailboxChannel channel = MailboxChannel::Application);
 
-// Sends the bytes in order, each once the microcontroller reports TX ready. The wait for each
+// Sends the bytes in order, each once the microcontroller reports TX ready. The bytes are a
+// request: a receiver thread waiting between polls is woken first. The wait for each
 // byte is bounded: when the microcontroller takes no byte for MicrocontrollerPatience, one line
 // says so and the result is false (the rest of the bytes are not sent).
 bool SendMailboxBytes(const uint8_t* bytes, size_t count,

@@ -1,5 +1,6 @@
+#include "MailboxModelCard.h"
+
 #include "cards/CTVX2Card.h"
-#include "cards/CTVX3Card.h"
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
 #include "platform/Thread.h"
@@ -7,92 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <ostream>
-#include <thread>
 #include <vector>
 
 using namespace Corvane::Common;
+using namespace MistleTest;
 
 namespace
 {
-
-// One register access as the card saw it: a read and the value it returned, or a write.
-struct Access
-{
-    bool Write;
-    uint32_t Value;
-    std::thread::id Thread;
-    bool operator==(const Access& other) const
-    {
-        return Write == other.Write && Value == other.Value;
-    }
-};
-
-void PrintTo(const Access& access, std::ostream* out)
-{
-    *out << (access.Write ? "W " : "R ") << std::hex << access.Value;
-}
-
-Access Read(uint32_t value)
-{
-    return {false, value, {}};
-}
-Access Write(uint32_t value)
-{
-    return {true, value, {}};
-}
-
-// A Gen 3 card whose mailbox register is a small model of the microcontroller's side: bytes it
-// sends wait in a queue, TX ready unless it is busy, strobes act when written 1. It logs every
-// access in order. The link reaches it only under MailboxLock, so it needs no lock of its own.
-class CMailboxModelCard : public CTVX3Card
-{
-public:
-    CMailboxModelCard() : CTVX3Card(0, CardForInspection{}) {}
-
-    uint32_t ReadRegister(uint32_t index) override
-    {
-        EXPECT_EQ(index, MAILBOX_REGISTER);
-        uint32_t low = NeverReady || BusyReads > 0 ? 0 : MAILBOX_TX_READY;
-        if (BusyReads > 0)
-            --BusyReads;
-        if (Outgoing.empty())
-            low |= MAILBOX_RX_EMPTY;
-        else
-            low |= Outgoing.front();
-        const uint32_t value = (Upper & 0xFFFF0000u) | low;
-        Log.push_back({false, value, std::this_thread::get_id()});
-        return value;
-    }
-
-    void WriteRegister(uint32_t index, uint32_t value) override
-    {
-        EXPECT_EQ(index, MAILBOX_REGISTER);
-        Log.push_back({true, value, std::this_thread::get_id()});
-        Upper = value & 0xFFFF0000u;
-        if ((value & MAILBOX_RX_EMPTY) != 0 && !Outgoing.empty())
-            Outgoing.pop_front();
-        if ((value & MAILBOX_TX_STROBE) != 0 && EchoHostBytes)
-            Outgoing.push_back(static_cast<uint8_t>(value & MAILBOX_DATA));
-    }
-
-    std::vector<uint32_t> Writes() const
-    {
-        std::vector<uint32_t> writes;
-        for (const Access& access : Log)
-            if (access.Write)
-                writes.push_back(access.Value);
-        return writes;
-    }
-
-    uint32_t Upper = 0xABCD0000u;
-    std::deque<uint8_t> Outgoing;
-    std::vector<Access> Log;
-    bool NeverReady = false;
-    uint32_t BusyReads = 0; // reads after which TX ready shows
-    bool EchoHostBytes = false;
-};
 
 class Mailbox : public ::testing::Test
 {
@@ -206,7 +128,7 @@ TEST_F(Mailbox, StatusIsTheLowHalfOfTheRegister)
 // at once, so neither thread ever writes back an upper half the other one changed.
 TEST_F(Mailbox, NoThreadComesBetweenTheReadAndTheWriteOfAnother)
 {
-    Card->EchoHostBytes = true;
+    Card->OnHostByte = [this](uint8_t byte) { Card->Outgoing.push_back(byte); };
     std::vector<uint8_t> sent(200000);
     for (size_t i = 0; i < sent.size(); ++i)
         sent[i] = static_cast<uint8_t>(i * 7);
