@@ -80,14 +80,26 @@ bool TrySendMailboxByte(uint8_t byte, MailboxChannel channel)
                                 SendPattern(byte, channel), status);
 }
 
-// Repeats the poll until it moves its byte, for at most the microcontroller's patience.
+// A microcontroller that keeps up moves each byte well within this; one that has not moved for
+// this long is busy with something slow, and polling without pause would only hold a core.
+constexpr double PollWithoutPauseSeconds = 0.05;
+constexpr unsigned PauseBetweenSlowPollsMilliseconds = 1;
+
+// Repeats the poll until it moves its byte, for at most the microcontroller's patience: without
+// pause at first, so bytes move as fast as the register allows whenever the microcontroller keeps
+// up, and with a short pause between polls once it has made no progress for a while.
 template <typename Poll> bool RepeatUntilMoved(Poll moved)
 {
     CStopwatch waiting;
     const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
     while (!moved())
-        if (waiting.ElapsedSeconds() > patienceSeconds)
+    {
+        const double waited = waiting.ElapsedSeconds();
+        if (waited > patienceSeconds)
             return false;
+        if (waited > PollWithoutPauseSeconds)
+            SleepMilliseconds(PauseBetweenSlowPollsMilliseconds);
+    }
     return true;
 }
 

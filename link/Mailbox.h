@@ -52,7 +52,9 @@ void ReportMicrocontrollerNotTaking();
 // One byte each way, waiting at most MicrocontrollerPatience; false, with nothing printed, when
 // the microcontroller does not take or offer a byte in that time. A received byte is acknowledged.
 // Each poll reads the register once and, when the byte can move, writes it within the same hold of
-// MailboxLock: two register accesses per byte while the microcontroller keeps up.
+// MailboxLock: two register accesses per byte while the microcontroller keeps up. One that makes no
+// progress for some tens of milliseconds is polled about once a millisecond for the rest of the
+// wait.
 bool SendMailboxByte(uint8_t byte, MailboxChannel channel = MailboxChannel::Application);
 bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel = MailboxChannel::Application);
 

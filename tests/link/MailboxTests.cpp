@@ -105,6 +105,20 @@ TEST_F(Mailbox, SenderGivesUpOnAMicrocontrollerThatIsNeverReady)
     EXPECT_NE(output.find("microcontroller"), std::string::npos);
 }
 
+// Polling without pause for the whole patience would hold a core for seconds.
+TEST_F(Mailbox, ASenderThatMakesNoProgressPausesBetweenPolls)
+{
+    Card->NeverReady = true;
+    Card->Logging = false;
+    SetMicrocontrollerPatienceMilliseconds(600);
+    CThread sender([] { EXPECT_FALSE(SendMailboxByte(0x41)); });
+    SleepMilliseconds(200);
+    const uint64_t readsBefore = Card->Reads;
+    SleepMilliseconds(300);
+    EXPECT_LT(Card->Reads - readsBefore, 400u);
+    sender.Join();
+}
+
 TEST_F(Mailbox, DrainTakesEachWaitingByteWithOneReadAndOneWrite)
 {
     Card->Outgoing = {0x10, 0x20};
