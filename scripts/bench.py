@@ -38,6 +38,7 @@ class Platform:
         self.simlib = os.path.join(root, simlib)
         self.wine = self.tool.endswith(".exe")
         self.work = os.path.join(root, "build", "bench", "work-" + self.name)
+        self.wine_prefix = os.path.join(root, "build", "bench", "wine-prefix")
         os.makedirs(self.work, exist_ok=True)
 
     def path(self, name):
@@ -59,6 +60,9 @@ class Platform:
         environment = dict(os.environ)
         environment["TVXSIM_CONFIG"] = self.path("sim.ini")
         if self.wine:
+            # A prefix of its own: runs of other programs under wine share the default prefix's
+            # server, and the figures would show their load.
+            environment["WINEPREFIX"] = self.wine_prefix
             environment["WINEPATH"] = "Z:" + self.simlib
             environment["WINEDEBUG"] = "-all"
             environment["WINEDLLOVERRIDES"] = "mscoree,mshtml="
@@ -98,14 +102,17 @@ def run_once(platform, arguments, cards, host=""):
     remove(trace)
     configuration = cards + "[host]\ntrace = %s\n" % platform.path("trace.txt") + host
     environment = platform.environment(configuration)
-    start = time.perf_counter()
-    result = subprocess.run(platform.command(arguments), env=environment, cwd=platform.work,
-                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.STDOUT)
-    wall = time.perf_counter() - start
-    if result.returncode != 0:
-        tail = result.stdout.decode(errors="replace")[-400:]
-        raise MeasurementFailed("exit code %d: %s" % (result.returncode, tail))
+    # The output goes to a file, and the run ends when the tool ends: the helper processes that
+    # wine starts inherit the tool's output and keep a pipe open for seconds after it.
+    with open(platform.local("output.txt"), "w+b") as output:
+        start = time.perf_counter()
+        result = subprocess.run(platform.command(arguments), env=environment, cwd=platform.work,
+                                stdin=subprocess.DEVNULL, stdout=output, stderr=subprocess.STDOUT)
+        wall = time.perf_counter() - start
+        if result.returncode != 0:
+            output.seek(0)
+            tail = output.read().decode(errors="replace")[-400:]
+            raise MeasurementFailed("exit code %d: %s" % (result.returncode, tail))
     return wall, read_counters(trace)
 
 
@@ -267,8 +274,9 @@ def main():
         platform = Platform(spec, root)
         if platform.wine:
             # The first start prepares wine's prefix; it is no part of any measurement.
-            subprocess.run(platform.command(["/?"]), env=platform.environment(""),
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            for warm_up in ([WINE, "wineboot", "--init"], platform.command(["/?"])):
+                subprocess.run(warm_up, env=platform.environment(""), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
         for name, measure in MEASUREMENTS:
             print("== %s: %s" % (platform.name, name), file=sys.stderr)
             row = {"platform": platform.name, "measurement": name, "runs": arguments.runs}

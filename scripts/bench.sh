@@ -5,8 +5,8 @@
 # tools of their own (build/bench-linux, build/bench-windows) so the normal builds are untouched,
 # runs each measurement several times and reports medians: one table on standard output, and the
 # same rows as CSV (the file given as first argument, else build/bench/bench-<date>.csv) so that
-# two runs can be compared. The Windows rows run under wine when the cross compiler and wine are
-# installed.
+# two runs can be compared. The Windows rows run under wine, in a prefix of their own
+# (build/bench/wine-prefix), when the cross compiler and wine are installed.
 #
 #   scripts/bench.sh [results.csv]
 #   BENCH_RUNS=5 scripts/bench.sh            # runs per measurement (default 3)
