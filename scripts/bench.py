@@ -32,8 +32,8 @@ class MeasurementFailed(Exception):
 
 
 class Platform:
-    def __init__(self, spec, root):
-        self.name, tool, simlib = spec.split(":", 2)
+    def __init__(self, target, root):
+        self.name, tool, simlib = target.split(":", 2)
         self.tool = os.path.join(root, tool)
         self.simlib = os.path.join(root, simlib)
         self.wine = self.tool.endswith(".exe")
@@ -270,8 +270,8 @@ def main():
     rows = []
     failed = False
     measured_on = machine()
-    for spec in arguments.targets:
-        platform = Platform(spec, root)
+    for target in arguments.targets:
+        platform = Platform(target, root)
         if platform.wine:
             # The first start prepares wine's prefix; it is no part of any measurement.
             for warm_up in ([WINE, "wineboot", "--init"], platform.command(["/?"])):
