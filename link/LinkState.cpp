@@ -13,6 +13,9 @@ CAutoResetEvent ReadReplyEvent;
 CAutoResetEvent WriteReplyEvent;
 CAutoResetEvent ReconfigureReplyEvent;
 
+std::atomic<uint32_t> FramesSent{0};
+CAutoResetEvent ReceiverWakeEvent;
+
 CLock MailboxLock;
 
 std::unique_ptr<CThread> ReceiverThread;
@@ -25,6 +28,7 @@ void Shutdown()
     ReadReplyEvent.Set();
     WriteReplyEvent.Set();
     ReconfigureReplyEvent.Set();
+    ReceiverWakeEvent.Set();
     if (ReceiverThread)
     {
         if (!ReceiverThread->IsFinished())

@@ -30,7 +30,14 @@ extern CAutoResetEvent ReadReplyEvent;
 extern CAutoResetEvent WriteReplyEvent;
 extern CAutoResetEvent ReconfigureReplyEvent;
 
-// Taken around every single access to the mailbox register.
+// Counts the frames the main thread has begun to send: an answer to a request may be on its way,
+// and the receiver thread polls without pause until it comes.
+extern std::atomic<uint32_t> FramesSent;
+// Ends a wait of the receiver thread between polls: set when a frame goes out and by Shutdown.
+extern CAutoResetEvent ReceiverWakeEvent;
+
+// Taken around every single access to the mailbox register, and held from the read to the write
+// of each read-modify-write.
 extern CLock MailboxLock;
 
 // The background receiver thread of application mode; empty until it is started.

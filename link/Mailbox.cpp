@@ -41,6 +41,68 @@ uint16_t SendPattern(uint8_t byte, MailboxChannel channel)
     return static_cast<uint16_t>(strobe | byte);
 }
 
+// One poll of the mailbox under one hold of MailboxLock: reads the register and, when the status
+// shows what the caller waits for, writes the pattern into the low half with the upper half just
+// read. That is one read-modify-write whose read is also the poll, so no thread comes between its
+// read and its write, and a byte moves with two register accesses. False, with nothing written,
+// when the status does not show it yet or no Gen 3 card is open.
+template <typename Condition>
+bool WriteWhenStatusShows(Condition shows, uint16_t pattern, uint16_t& status)
+{
+    CTVX3Card* card = MailboxCard();
+    if (card == nullptr)
+    {
+        status = NotGen3Status;
+        return false;
+    }
+    CLockHolder held(MailboxLock);
+    const uint32_t value = card->ReadRegister(MAILBOX_REGISTER);
+    status = static_cast<uint16_t>(value);
+    if (!shows(status))
+        return false;
+    card->WriteRegister(MAILBOX_REGISTER, (value & UpperHalf) | pattern);
+    return true;
+}
+
+bool TakeWaitingByte(uint8_t& byte, uint16_t& status, MailboxChannel channel)
+{
+    if (!WriteWhenStatusShows([](uint16_t s) { return (s & MAILBOX_RX_EMPTY) == 0; },
+                              AcknowledgePattern(channel), status))
+        return false;
+    byte = static_cast<uint8_t>(status & MAILBOX_DATA);
+    return true;
+}
+
+bool TrySendMailboxByte(uint8_t byte, MailboxChannel channel)
+{
+    uint16_t status = 0;
+    return WriteWhenStatusShows([](uint16_t s) { return (s & MAILBOX_TX_READY) != 0; },
+                                SendPattern(byte, channel), status);
+}
+
+// A microcontroller that keeps up moves each byte well within this; one that has not moved for
+// this long is busy with something slow, and polling without pause would only hold a core.
+constexpr double PollWithoutPauseSeconds = 0.05;
+constexpr unsigned PauseBetweenSlowPollsMilliseconds = 1;
+
+// Repeats the poll until it moves its byte, for at most the microcontroller's patience: without
+// pause at first, so bytes move as fast as the register allows whenever the microcontroller keeps
+// up, and with a short pause between polls once it has made no progress for a while.
+template <typename Poll> bool RepeatUntilMoved(Poll moved)
+{
+    CStopwatch waiting;
+    const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
+    while (!moved())
+    {
+        const double waited = waiting.ElapsedSeconds();
+        if (waited > patienceSeconds)
+            return false;
+        if (waited > PollWithoutPauseSeconds)
+            SleepMilliseconds(PauseBetweenSlowPollsMilliseconds);
+    }
+    return true;
+}
+
 } // namespace
 
 unsigned MicrocontrollerPatienceMilliseconds()
@@ -64,12 +126,8 @@ uint16_t ReadMailboxStatus()
 
 void WriteMailboxWord(uint16_t word)
 {
-    CTVX3Card* card = MailboxCard();
-    if (card == nullptr)
-        return;
-    CLockHolder held(MailboxLock);
-    const uint32_t upper = card->ReadRegister(MAILBOX_REGISTER) & UpperHalf;
-    card->WriteRegister(MAILBOX_REGISTER, upper | word);
+    uint16_t status = 0;
+    WriteWhenStatusShows([](uint16_t) { return true; }, word, status);
 }
 
 void AcknowledgeMailbox(MailboxChannel channel)
@@ -77,49 +135,34 @@ void AcknowledgeMailbox(MailboxChannel channel)
     WriteMailboxWord(AcknowledgePattern(channel));
 }
 
+bool TryTakeMailboxByte(uint8_t& byte, MailboxChannel channel)
+{
+    uint16_t status = 0;
+    return TakeWaitingByte(byte, status, channel);
+}
+
 uint16_t DrainMailbox(MailboxChannel channel)
 {
     // Bounded: a microcontroller that keeps sending cannot hold the caller for ever. The status
-    // returned then still shows a waiting byte.
+    // returned then is one that showed a byte.
     CStopwatch draining;
     const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
-    uint16_t status = ReadMailboxStatus();
-    while ((status & MAILBOX_RX_EMPTY) == 0 && draining.ElapsedSeconds() <= patienceSeconds)
-    {
-        AcknowledgeMailbox(channel);
-        status = ReadMailboxStatus();
-    }
+    uint16_t status = 0;
+    uint8_t discarded = 0;
+    while (TakeWaitingByte(discarded, status, channel))
+        if (draining.ElapsedSeconds() > patienceSeconds)
+            break;
     return status;
-}
-
-// Polls the mailbox until the status shows what the caller waits for, at most the patience.
-template <typename Condition> bool PollMailbox(Condition isReady, uint16_t& status)
-{
-    CStopwatch waiting;
-    const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
-    while (!isReady(status = ReadMailboxStatus()))
-        if (waiting.ElapsedSeconds() > patienceSeconds)
-            return false;
-    return true;
 }
 
 bool SendMailboxByte(uint8_t byte, MailboxChannel channel)
 {
-    uint16_t status = 0;
-    if (!PollMailbox([](uint16_t s) { return (s & MAILBOX_TX_READY) != 0; }, status))
-        return false;
-    WriteMailboxWord(SendPattern(byte, channel));
-    return true;
+    return RepeatUntilMoved([byte, channel] { return TrySendMailboxByte(byte, channel); });
 }
 
 bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel)
 {
-    uint16_t status = 0;
-    if (!PollMailbox([](uint16_t s) { return (s & MAILBOX_RX_EMPTY) == 0; }, status))
-        return false;
-    byte = static_cast<uint8_t>(status & MAILBOX_DATA);
-    AcknowledgeMailbox(channel);
-    return true;
+    return RepeatUntilMoved([&byte, channel] { return TryTakeMailboxByte(byte, channel); });
 }
 
 void ReportMicrocontrollerNotTaking()
@@ -130,6 +173,10 @@ void ReportMicrocontrollerNotTaking()
 
 bool SendMailboxBytes(const uint8_t* bytes, size_t count, MailboxChannel channel)
 {
+    // A frame is a request: a receiver thread that waits between polls goes back to polling
+    // without pause before the first byte leaves, so the answer is taken the moment it comes.
+    ++FramesSent;
+    ReceiverWakeEvent.Set();
     for (size_t i = 0; i < count; ++i)
         if (!SendMailboxByte(bytes[i], channel))
         {

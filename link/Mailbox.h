@@ -37,10 +37,11 @@ void WriteMailboxWord(uint16_t word);
 void AcknowledgeMailbox(MailboxChannel channel = MailboxChannel::Application);
 // Acknowledges and discards every waiting byte; returns the last status read. A microcontroller
 // that goes on sending for longer than MicrocontrollerPatience is left: the status returned then
-// still shows a waiting byte.
+// shows a byte.
 uint16_t DrainMailbox(MailboxChannel channel = MailboxChannel::Application);
 
-// Sends the bytes in order, each once the microcontroller reports TX ready. The wait for each
+// Sends the bytes in order, each once the microcontroller reports TX ready. The bytes are a
+// request: a receiver thread waiting between polls is woken first. The wait for each
 // byte is bounded: when the microcontroller takes no byte for MicrocontrollerPatience, one line
 // says so and the result is false (the rest of the bytes are not sent).
 bool SendMailboxBytes(const uint8_t* bytes, size_t count,
@@ -50,8 +51,16 @@ void ReportMicrocontrollerNotTaking();
 
 // One byte each way, waiting at most MicrocontrollerPatience; false, with nothing printed, when
 // the microcontroller does not take or offer a byte in that time. A received byte is acknowledged.
+// Each poll reads the register once and, when the byte can move, writes it within the same hold of
+// MailboxLock: two register accesses per byte while the microcontroller keeps up. One that makes no
+// progress for some tens of milliseconds is polled about once a millisecond for the rest of the
+// wait.
 bool SendMailboxByte(uint8_t byte, MailboxChannel channel = MailboxChannel::Application);
 bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel = MailboxChannel::Application);
+
+// One poll without waiting: when a byte waits, takes it and acknowledges it within the same hold
+// of MailboxLock (two register accesses); false, after one read, when none waits.
+bool TryTakeMailboxByte(uint8_t& byte, MailboxChannel channel = MailboxChannel::Application);
 
 // How long a wait for the microcontroller may go without progress before the tool gives up.
 unsigned MicrocontrollerPatienceMilliseconds();

@@ -12,6 +12,12 @@ bool StartReceiverThread(const StatusDecoding& decoding);
 
 // The thread's body: polls the mailbox while KeepRunning is set. A reply whose payload stops
 // coming for MicrocontrollerPatience is dropped with one line, and the thread goes back to idle.
+// It polls without pause while a reply comes, while a request of the main thread has had no answer
+// yet and for a short while after the last byte; an idle mailbox it polls after short waits that
+// the main thread's next frame (and Shutdown) cut short.
 void ReceiverLoop(const StatusDecoding& decoding);
+
+// The longest of the waits between polls of an idle mailbox; tests lengthen it.
+void SetLongestReceiverIdleWaitMilliseconds(unsigned milliseconds);
 
 } // namespace Corvane::Common

@@ -45,6 +45,22 @@ TEST_F(MailboxOnSimulatedCard, AFrameArrivesWholeAndTheUpperHalfIsKept)
     EXPECT_EQ(SimHost::Count3(0, "tx_overruns"), 0u);
 }
 
+// A request and its reply while the firmware keeps up: every byte that crosses costs one read and
+// one write of the register, nothing more.
+TEST_F(MailboxOnSimulatedCard, EachByteCostsTwoRegisterAccessesWhenTheFirmwareKeepsUp)
+{
+    Use("");
+    SimHost::ClearCounters3(0);
+    ASSERT_TRUE(SendMailboxBytes(VersionRequest, sizeof(VersionRequest)));
+    uint8_t reply[11] = {};
+    for (uint8_t& byte : reply)
+        ASSERT_TRUE(ReceiveMailboxByte(byte));
+    EXPECT_EQ(std::string(reply, reply + 3), "VN=");
+    EXPECT_EQ(SimHost::Count3(0, "host_bytes") + SimHost::Count3(0, "rx_bytes_taken"), 14u);
+    EXPECT_EQ(SimHost::Count3(0, "mailbox_reads"), 14u);
+    EXPECT_EQ(SimHost::Count3(0, "mailbox_writes"), 14u);
+}
+
 TEST_F(MailboxOnSimulatedCard, DrainTakesEveryWaitingByte)
 {
     Use("mcu_sends = 0x41, 0x42, 0x43\n");

@@ -1,51 +1,20 @@
+#include "MailboxModelCard.h"
+
 #include "cards/CTVX2Card.h"
-#include "cards/CTVX3Card.h"
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
+#include "platform/Thread.h"
 #include "platform/Time.h"
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <vector>
 
 using namespace Corvane::Common;
+using namespace MistleTest;
 
 namespace
 {
-
-// A Gen 3 card whose mailbox register is a small model of the microcontroller's side: bytes it
-// sends wait in a queue, TX ready unless it is never ready, strobes act when written 1.
-class CMailboxModelCard : public CTVX3Card
-{
-public:
-    CMailboxModelCard() : CTVX3Card(0, CardForInspection{}) {}
-
-    uint32_t ReadRegister(uint32_t index) override
-    {
-        EXPECT_EQ(index, MAILBOX_REGISTER);
-        uint32_t low = NeverReady ? 0 : MAILBOX_TX_READY;
-        if (Outgoing.empty())
-            low |= MAILBOX_RX_EMPTY;
-        else
-            low |= Outgoing.front();
-        return (Upper & 0xFFFF0000u) | low;
-    }
-
-    void WriteRegister(uint32_t index, uint32_t value) override
-    {
-        EXPECT_EQ(index, MAILBOX_REGISTER);
-        Writes.push_back(value);
-        Upper = value & 0xFFFF0000u;
-        if ((value & MAILBOX_RX_EMPTY) != 0 && !Outgoing.empty())
-            Outgoing.pop_front();
-    }
-
-    uint32_t Upper = 0xABCD0000u;
-    std::deque<uint8_t> Outgoing;
-    std::vector<uint32_t> Writes;
-    bool NeverReady = false;
-};
 
 class Mailbox : public ::testing::Test
 {
@@ -63,14 +32,44 @@ protected:
     CMailboxModelCard* Card = nullptr;
 };
 
+constexpr uint32_t Ready = 0xABCD0000u | MAILBOX_TX_READY | MAILBOX_RX_EMPTY;
+
 } // namespace
 
-TEST_F(Mailbox, SendWritesTheStrobeAndByteAndKeepsTheUpperHalf)
+// Each byte is one read that finds TX ready and one write with the upper half of that read.
+TEST_F(Mailbox, SendReadsOnceAndWritesTheStrobeAndByteWithTheUpperHalfJustRead)
 {
-    const uint8_t frame[] = {'V', 'N', '?', 0xFF};
+    const uint8_t frame[] = {'V', 'N', 0xFF};
     ASSERT_TRUE(SendMailboxBytes(frame, sizeof(frame)));
-    const std::vector<uint32_t> expected = {0xABCD0456u, 0xABCD044Eu, 0xABCD043Fu, 0xABCD04FFu};
-    EXPECT_EQ(Card->Writes, expected);
+    const std::vector<Access> expected = {Read(Ready), Write(0xABCD0456u),
+                                          Read(Ready), Write(0xABCD044Eu),
+                                          Read(Ready), Write(0xABCD04FFu)};
+    EXPECT_EQ(Card->Log, expected);
+}
+
+TEST_F(Mailbox, SenderWritesNothingUntilTxReadyShows)
+{
+    Card->BusyReads = 2;
+    ASSERT_TRUE(SendMailboxByte(0x41));
+    const uint32_t busy = 0xABCD0000u | MAILBOX_RX_EMPTY;
+    const std::vector<Access> expected = {Read(busy), Read(busy), Read(Ready), Write(0xABCD0441u)};
+    EXPECT_EQ(Card->Log, expected);
+}
+
+// The byte comes from the same read that the acknowledge's upper half comes from.
+TEST_F(Mailbox, ReceiveTakesTheByteOfThePollAndAcknowledgesInTheSameHold)
+{
+    Card->Outgoing = {0x7E, 0x01};
+    uint8_t byte = 0;
+    ASSERT_TRUE(ReceiveMailboxByte(byte));
+    EXPECT_EQ(byte, 0x7E);
+    ASSERT_TRUE(TryTakeMailboxByte(byte, MailboxChannel::BootLoader));
+    EXPECT_EQ(byte, 0x01);
+    EXPECT_FALSE(TryTakeMailboxByte(byte));
+    const uint32_t waiting = 0xABCD0000u | MAILBOX_TX_READY;
+    const std::vector<Access> expected = {Read(waiting | 0x7E), Write(0xABCD0200u),
+                                          Read(waiting | 0x01), Write(0xABCD0300u), Read(Ready)};
+    EXPECT_EQ(Card->Log, expected);
 }
 
 TEST_F(Mailbox, ServiceModeSendsAndAcknowledgesOnTheBootChannel)
@@ -80,15 +79,15 @@ TEST_F(Mailbox, ServiceModeSendsAndAcknowledgesOnTheBootChannel)
     AcknowledgeMailbox(MailboxChannel::BootLoader);
     AcknowledgeMailbox();
     const std::vector<uint32_t> expected = {0xABCD0512u, 0xABCD0300u, 0xABCD0200u};
-    EXPECT_EQ(Card->Writes, expected);
+    EXPECT_EQ(Card->Writes(), expected);
 }
 
 TEST_F(Mailbox, AByteFromASignedCharNeverSetsTheUpperBitsOfTheLowHalf)
 {
     const char text[] = {static_cast<char>(0x80), static_cast<char>(0xFE)};
     ASSERT_TRUE(SendMailboxBytes(reinterpret_cast<const uint8_t*>(text), sizeof(text)));
-    EXPECT_EQ(Card->Writes[0] & 0xFFFFu, 0x0480u);
-    EXPECT_EQ(Card->Writes[1] & 0xFFFFu, 0x04FEu);
+    EXPECT_EQ(Card->Writes()[0] & 0xFFFFu, 0x0480u);
+    EXPECT_EQ(Card->Writes()[1] & 0xFFFFu, 0x04FEu);
 }
 
 TEST_F(Mailbox, SenderGivesUpOnAMicrocontrollerThatIsNeverReady)
@@ -102,25 +101,71 @@ TEST_F(Mailbox, SenderGivesUpOnAMicrocontrollerThatIsNeverReady)
     const std::string output = testing::internal::GetCapturedStdout();
     EXPECT_GE(watch.ElapsedSeconds(), 0.09);
     EXPECT_LT(watch.ElapsedSeconds(), 2.0);
-    EXPECT_TRUE(Card->Writes.empty());
+    EXPECT_TRUE(Card->Writes().empty());
     EXPECT_NE(output.find("microcontroller"), std::string::npos);
 }
 
-TEST_F(Mailbox, DrainAcknowledgesEveryWaitingByteAndWritesNothingWhenEmpty)
+// Polling without pause for the whole patience would hold a core for seconds.
+TEST_F(Mailbox, ASenderThatMakesNoProgressPausesBetweenPolls)
 {
-    Card->Outgoing = {0x10, 0x20, 0x30};
+    Card->NeverReady = true;
+    Card->Logging = false;
+    SetMicrocontrollerPatienceMilliseconds(600);
+    CThread sender([] { EXPECT_FALSE(SendMailboxByte(0x41)); });
+    SleepMilliseconds(200);
+    const uint64_t readsBefore = Card->Reads;
+    SleepMilliseconds(300);
+    EXPECT_LT(Card->Reads - readsBefore, 400u);
+    sender.Join();
+}
+
+TEST_F(Mailbox, DrainTakesEachWaitingByteWithOneReadAndOneWrite)
+{
+    Card->Outgoing = {0x10, 0x20};
     EXPECT_NE(DrainMailbox() & MAILBOX_RX_EMPTY, 0);
-    EXPECT_TRUE(Card->Outgoing.empty());
-    EXPECT_EQ(Card->Writes, std::vector<uint32_t>(3, 0xABCD0200u));
-    Card->Writes.clear();
+    const uint32_t waiting = 0xABCD0000u | MAILBOX_TX_READY;
+    const std::vector<Access> expected = {Read(waiting | 0x10), Write(0xABCD0200u),
+                                          Read(waiting | 0x20), Write(0xABCD0200u), Read(Ready)};
+    EXPECT_EQ(Card->Log, expected);
+    Card->Log.clear();
     EXPECT_EQ(DrainMailbox() & MAILBOX_RX_EMPTY, MAILBOX_RX_EMPTY);
-    EXPECT_TRUE(Card->Writes.empty());
+    EXPECT_EQ(Card->Log, std::vector<Access>{Read(Ready)});
 }
 
 TEST_F(Mailbox, StatusIsTheLowHalfOfTheRegister)
 {
     Card->Outgoing = {0x7E};
     EXPECT_EQ(ReadMailboxStatus(), MAILBOX_TX_READY | 0x7E);
+}
+
+// A sending and a taking thread at full speed: every write follows the read of its own thread
+// at once, so neither thread ever writes back an upper half the other one changed.
+TEST_F(Mailbox, NoThreadComesBetweenTheReadAndTheWriteOfAnother)
+{
+    Card->OnHostByte = [this](uint8_t byte) { Card->Outgoing.push_back(byte); };
+    std::vector<uint8_t> sent(200000);
+    for (size_t i = 0; i < sent.size(); ++i)
+        sent[i] = static_cast<uint8_t>(i * 7);
+    std::vector<uint8_t> taken;
+    CThread taker(
+        [&]
+        {
+            CStopwatch deadline;
+            uint8_t byte = 0;
+            while (taken.size() < sent.size() && deadline.ElapsedSeconds() < 20)
+                if (TryTakeMailboxByte(byte))
+                    taken.push_back(byte);
+        });
+    EXPECT_TRUE(SendMailboxBytes(sent.data(), sent.size()));
+    taker.Join();
+    EXPECT_EQ(taken, sent);
+    for (size_t i = 0; i < Card->Log.size(); ++i)
+        if (Card->Log[i].Write)
+        {
+            ASSERT_GT(i, 0u);
+            ASSERT_FALSE(Card->Log[i - 1].Write) << "write " << i;
+            ASSERT_EQ(Card->Log[i - 1].Thread, Card->Log[i].Thread) << "write " << i;
+        }
 }
 
 TEST(MailboxWithoutGen3Card, ReadsAsTxReadyAndWritesNothing)

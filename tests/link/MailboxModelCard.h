@@ -1,0 +1,109 @@
+#pragma once
+
+#include "cards/CTVX3Card.h"
+#include "link/Mailbox.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <ostream>
+#include <thread>
+#include <vector>
+
+namespace MistleTest
+{
+
+using Corvane::Common::MAILBOX_DATA;
+using Corvane::Common::MAILBOX_REGISTER;
+using Corvane::Common::MAILBOX_RX_EMPTY;
+using Corvane::Common::MAILBOX_TX_READY;
+using Corvane::Common::MAILBOX_TX_STROBE;
+
+// One register access as the card saw it: a read and the value it returned, or a write.
+struct Access
+{
+    bool Write;
+    uint32_t Value;
+    std::thread::id Thread;
+    bool operator==(const Access& other) const
+    {
+        return Write == other.Write && Value == other.Value;
+    }
+};
+
+inline void PrintTo(const Access& access, std::ostream* out)
+{
+    *out << (access.Write ? "W " : "R ") << std::hex << access.Value;
+}
+
+inline Access Read(uint32_t value)
+{
+    return {false, value, {}};
+}
+
+inline Access Write(uint32_t value)
+{
+    return {true, value, {}};
+}
+
+// A Gen 3 card whose mailbox register is a small model of the microcontroller's side: bytes it
+// sends wait in a queue, TX ready unless it is busy, strobes act when written 1. It logs every
+// access in order. The link reaches it only under MailboxLock, and so does a test that changes
+// it while another thread uses the link.
+class CMailboxModelCard : public Corvane::Common::CTVX3Card
+{
+public:
+    CMailboxModelCard() : CTVX3Card(0, Corvane::Common::CardForInspection{}) {}
+
+    uint32_t ReadRegister(uint32_t index) override
+    {
+        EXPECT_EQ(index, MAILBOX_REGISTER);
+        ++Reads;
+        uint32_t low = NeverReady || BusyReads > 0 ? 0 : MAILBOX_TX_READY;
+        if (BusyReads > 0)
+            --BusyReads;
+        if (Outgoing.empty())
+            low |= MAILBOX_RX_EMPTY;
+        else
+            low |= Outgoing.front();
+        const uint32_t value = (Upper & 0xFFFF0000u) | low;
+        if (Logging)
+            Log.push_back({false, value, std::this_thread::get_id()});
+        return value;
+    }
+
+    void WriteRegister(uint32_t index, uint32_t value) override
+    {
+        EXPECT_EQ(index, MAILBOX_REGISTER);
+        if (Logging)
+            Log.push_back({true, value, std::this_thread::get_id()});
+        Upper = value & 0xFFFF0000u;
+        if ((value & MAILBOX_RX_EMPTY) != 0 && !Outgoing.empty())
+            Outgoing.pop_front();
+        if ((value & MAILBOX_TX_STROBE) != 0 && OnHostByte)
+            OnHostByte(static_cast<uint8_t>(value & MAILBOX_DATA));
+    }
+
+    std::vector<uint32_t> Writes() const
+    {
+        std::vector<uint32_t> writes;
+        for (const Access& access : Log)
+            if (access.Write)
+                writes.push_back(access.Value);
+        return writes;
+    }
+
+    uint32_t Upper = 0xABCD0000u;
+    std::deque<uint8_t> Outgoing;
+    std::vector<Access> Log;
+    bool Logging = true;
+    std::atomic<uint64_t> Reads{0};
+    bool NeverReady = false;
+    uint32_t BusyReads = 0; // reads after which TX ready shows
+    // What the microcontroller does with a byte it takes, e.g. queue an answer in Outgoing.
+    std::function<void(uint8_t)> OnHostByte;
+};
+
+} // namespace MistleTest
