@@ -50,7 +50,7 @@ SoakRun Soak(unsigned milliseconds)
     std::remove(trace.c_str());
     ToolRun run;
     run.SimConfiguration =
-        "[gen3]\nindex = 0\nmodel = 0x107\nchatter = 2000\n[host]\ntrace = " + trace + "\n";
+        "[gen3]\nindex = 0\nmodel = 0x107\nchatter = 100\n[host]\ntrace = " + trace + "\n";
     ProcessStep leave = After("", "exit\n");
     leave.DelayMilliseconds = milliseconds;
     run.Steps.push_back(leave);
@@ -83,7 +83,7 @@ TEST(Soak, AConsoleUnderAStreamOfReportsKeepsUp)
                 static_cast<unsigned long long>(soak.Result.PeakMemoryKilobytes),
                 static_cast<unsigned long long>(brief.Result.PeakMemoryKilobytes));
     EXPECT_EQ(soak.Result.ExitCode, 0);
-    EXPECT_GT(soak.Replies, 100u) << "a steady stream";
+    EXPECT_GE(soak.Replies, 30u) << "a steady stream: a report a second at the least";
     // The report in flight when "exit" came may be cut short; every other one is decoded.
     EXPECT_GE(soak.Decoded + 1, soak.Replies);
     EXPECT_LE(soak.BytesSent - soak.BytesTaken, 70u) << "only that report's bytes are not taken";
