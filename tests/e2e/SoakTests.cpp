@@ -95,10 +95,11 @@ TEST(Soak, AConsoleUnderAStreamOfReportsKeepsUp)
     if (soak.Result.PeakMemoryKilobytes != 0)
     {
         // The stand-in, which lives in the tool's process, logs every word written to a register
-        // (four bytes each); the tool itself must not grow.
+        // (four bytes each) in a vector, which, when it grows, holds its words twice for a moment;
+        // the tool itself must not grow.
         const uint64_t standInLog = (soak.MailboxWrites - brief.MailboxWrites) * 4 / 1024;
         EXPECT_LT(soak.Result.PeakMemoryKilobytes,
-                  brief.Result.PeakMemoryKilobytes + standInLog + 256)
+                  brief.Result.PeakMemoryKilobytes + 2 * standInLog + 256)
             << "memory stays flat";
     }
 }
