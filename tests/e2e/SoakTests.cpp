@@ -15,6 +15,22 @@ using namespace Corvane::Common;
 namespace
 {
 
+// A sanitizer keeps freed memory aside for a while, so the tool's memory says nothing there about
+// growth; its leak checker speaks for it instead.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define MISTLE_MEMORY_IS_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__)
+#define MISTLE_MEMORY_IS_SANITIZED 1
+#endif
+#ifdef MISTLE_MEMORY_IS_SANITIZED
+constexpr bool MemoryTellsGrowth = false;
+#else
+constexpr bool MemoryTellsGrowth = true;
+#endif
+
 struct SoakRun
 {
     ProcessResult Result;
@@ -92,7 +108,7 @@ TEST(Soak, AConsoleUnderAStreamOfReportsKeepsUp)
     EXPECT_LE(strays, soak.Decoded) << "nothing but the stray bytes after each report is shown";
     EXPECT_GE(strays + 1, soak.Decoded) << "the stray bytes after each report are shown";
     EXPECT_LT(soak.Seconds, 31.5) << "exit ends the console at once";
-    if (soak.Result.PeakMemoryKilobytes != 0)
+    if (MemoryTellsGrowth && soak.Result.PeakMemoryKilobytes != 0)
     {
         // The stand-in, which lives in the tool's process, logs every word written to a register
         // (four bytes each) in a vector, which, when it grows, holds its words twice for a moment;
