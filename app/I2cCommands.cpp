@@ -7,7 +7,6 @@
 #include "platform/Time.h"
 
 #include <cstdio>
-#include <memory>
 
 namespace Corvane::Common
 {
@@ -20,11 +19,6 @@ const uint32_t MaximumReadSize = 255;
 // The verify stops at the eleventh difference.
 const int MostErrorsShown = 10;
 const unsigned VerifiedPauseMilliseconds = 1000;
-
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 uint8_t LowByte(uint32_t value)
 {
@@ -52,8 +46,7 @@ int RunI2cWriteFromFile(const std::string& path, uint32_t chip, uint32_t start)
 
 int VerifyI2cAgainstFile(const std::string& path, uint32_t chip)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(IsFolder(path) ? nullptr
-                                                               : std::fopen(path.c_str(), "rb"));
+    const InputFile file = OpenInputFile(path);
     if (!file)
     {
         Print("\nCould not open input file %s\n", path.c_str());

@@ -91,7 +91,7 @@ constexpr unsigned PauseBetweenSlowPollsMilliseconds = 1;
 template <typename Poll> bool RepeatUntilMoved(Poll moved)
 {
     CStopwatch waiting;
-    const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
+    const double patienceSeconds = MicrocontrollerPatienceSeconds();
     while (!moved())
     {
         const double waited = waiting.ElapsedSeconds();
@@ -108,6 +108,11 @@ template <typename Poll> bool RepeatUntilMoved(Poll moved)
 unsigned MicrocontrollerPatienceMilliseconds()
 {
     return Patience.load();
+}
+
+double MicrocontrollerPatienceSeconds()
+{
+    return MicrocontrollerPatienceMilliseconds() / 1000.0;
 }
 
 void SetMicrocontrollerPatienceMilliseconds(unsigned milliseconds)
@@ -146,7 +151,7 @@ uint16_t DrainMailbox(MailboxChannel channel)
     // Bounded: a microcontroller that keeps sending cannot hold the caller for ever. The status
     // returned then is one that showed a byte.
     CStopwatch draining;
-    const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
+    const double patienceSeconds = MicrocontrollerPatienceSeconds();
     uint16_t status = 0;
     uint8_t discarded = 0;
     while (TakeWaitingByte(discarded, status, channel))

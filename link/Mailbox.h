@@ -64,6 +64,8 @@ bool TryTakeMailboxByte(uint8_t& byte, MailboxChannel channel = MailboxChannel::
 
 // How long a wait for the microcontroller may go without progress before the tool gives up.
 unsigned MicrocontrollerPatienceMilliseconds();
+// The same in seconds, as the stopwatches measure.
+double MicrocontrollerPatienceSeconds();
 void SetMicrocontrollerPatienceMilliseconds(unsigned milliseconds); // tests shorten it
 
 } // namespace Corvane::Common

@@ -78,7 +78,7 @@ private:
         IdleWait = FirstIdleWaitMilliseconds;
     }
 
-    const double PatienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
+    const double PatienceSeconds = MicrocontrollerPatienceSeconds();
     uint32_t FramesSeen;
     bool AnswerOwed = false;
     CStopwatch SinceActivity;
@@ -97,7 +97,7 @@ void ReceiverLoop(const StatusDecoding& decoding)
     CReplyParser parser(decoding, stdout);
     CPollPacing pacing;
     CStopwatch sinceLastByte;
-    const double patienceSeconds = MicrocontrollerPatienceMilliseconds() / 1000.0;
+    const double patienceSeconds = MicrocontrollerPatienceSeconds();
     while (KeepRunning)
     {
         pacing.LookForNewFrames();

@@ -104,10 +104,15 @@ void CReplyParser::TakePayloadByte(uint8_t byte)
     ReplyBuffer[Received++] = byte;
     if (Received < ReplyPayloadSize(Kind))
         return;
+    ActOnReply();
+    EndReply();
+}
+
+void CReplyParser::EndReply()
+{
     // A code never spans a payload: what came before the reply is forgotten.
     Previous = 0;
     BeforePrevious = 0;
-    ActOnReply();
     Kind = ReplyKind::None;
 }
 
@@ -117,9 +122,7 @@ void CReplyParser::AbandonPayload()
         return;
     PrintTo(Output, "\nThe reply %s= stopped after %u of %u bytes; it was dropped.\n", Code(),
             Received, ReplyPayloadSize(Kind));
-    Previous = 0;
-    BeforePrevious = 0;
-    Kind = ReplyKind::None;
+    EndReply();
 }
 
 const char* CReplyParser::Code() const

@@ -60,6 +60,8 @@ private:
     void TakeOutsidePayload(uint8_t byte);
     void ParseOutsidePayload(uint8_t byte);
     void TakePayloadByte(uint8_t byte);
+    // Back to idle after a reply, complete or dropped.
+    void EndReply();
     void ActOnReply();
     void PrintVersion();
     void PrintI2cData();

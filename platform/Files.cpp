@@ -1,7 +1,6 @@
 #include "Files.h"
 
 #include <atomic>
-#include <memory>
 #include <utility>
 
 #ifdef _WIN32
@@ -18,11 +17,6 @@ namespace Corvane::Common
 
 namespace
 {
-
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 #ifdef _WIN32
 unsigned long ProcessId()
@@ -69,13 +63,16 @@ bool IsFolder(const std::string& path)
 #endif
 }
 
+InputFile OpenInputFile(const std::string& path)
+{
+    return InputFile(IsFolder(path) ? nullptr : std::fopen(path.c_str(), "rb"));
+}
+
 InputFileStatus ReadInputFile(const std::string& path, size_t maximumSize,
                               std::vector<uint8_t>& contents)
 {
     contents.clear();
-    if (IsFolder(path))
-        return InputFileStatus::CannotOpen;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const InputFile file = OpenInputFile(path);
     if (!file)
         return InputFileStatus::CannotOpen;
     uint8_t chunk[4096];

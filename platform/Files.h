@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,16 @@ InputFileStatus ReadInputFile(const std::string& path, size_t maximumSize,
 
 // True when the path names a folder.
 bool IsFolder(const std::string& path);
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using InputFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens a file to read as bytes; empty when it cannot be opened or names a folder (which some
+// systems let fopen open).
+InputFile OpenInputFile(const std::string& path);
 
 // An output file that appears under its name only when complete: the bytes go to a temporary
 // file in the same folder, which Commit closes and renames over the target. Until then, and on

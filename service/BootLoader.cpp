@@ -3,6 +3,7 @@
 #include "board/BoardProfile.h"
 #include "link/Mailbox.h"
 #include "platform/Interruption.h"
+#include "platform/Print.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -77,8 +78,8 @@ bool StartFromEmptyMailbox()
 {
     if ((DrainMailbox(MailboxChannel::Application) & MAILBOX_RX_EMPTY) != 0)
         return true;
-    std::printf("\nThe boot loader kept sending for %u ms: its mailbox could not be emptied.\n",
-                MicrocontrollerPatienceMilliseconds());
+    Print("\nThe boot loader kept sending for %u ms: its mailbox could not be emptied.\n",
+          MicrocontrollerPatienceMilliseconds());
     return false;
 }
 
@@ -91,7 +92,7 @@ bool RangeLiesInFlash(uint32_t address, uint32_t size)
 {
     if (uint64_t{address} + size <= CurrentBoardProfile().FlashSize)
         return true;
-    std::fputs("\nError, Range reaches past the end of the flash", stdout);
+    PrintText("\nError, Range reaches past the end of the flash");
     return false;
 }
 
@@ -101,12 +102,12 @@ bool PageArgumentsAreSound(uint32_t size, uint32_t address)
         return false;
     if (size % PageSize() != 0)
     {
-        std::fputs("\nError, Size is not a multiple of the page size", stdout);
+        PrintText("\nError, Size is not a multiple of the page size");
         return false;
     }
     if (address % PageSize() != 0)
     {
-        std::fputs("\nError, Offset is not a multiple of the page size", stdout);
+        PrintText("\nError, Offset is not a multiple of the page size");
         return false;
     }
     return RangeLiesInFlash(address, size);
@@ -126,32 +127,30 @@ bool TransferPages(bool writing, uint32_t size, uint32_t address, ExchangePage e
         return false;
     const uint32_t pages = size / PageSize();
     if (writing)
-        std::printf("\n\nPerforming NVM Write to 0x%06x size 0x%06x\nWriting page:", address, size);
+        Print("\n\nPerforming NVM Write to 0x%06x size 0x%06x\nWriting page:", address, size);
     else
-        std::printf("\n\nPerforming NVM Read from 0x%06x size 0x%06x\nReading page:", address,
-                    size);
+        Print("\n\nPerforming NVM Read from 0x%06x size 0x%06x\nReading page:", address, size);
     for (uint32_t page = 1; page <= pages; ++page)
     {
         // Pages are the unit: one is never cut, and none is begun after an interruption.
         if (IsInterrupted())
         {
-            std::printf("\nInterrupted: the flash %s stopped after page %u of %u.\n",
-                        writing ? "write" : "read", page - 1, pages);
+            Print("\nInterrupted: the flash %s stopped after page %u of %u.\n",
+                  writing ? "write" : "read", page - 1, pages);
             return false;
         }
-        std::printf(writing ? "\rWriting page: %u of %u" : "\rReading page: %u of %u", page, pages);
-        std::fflush(stdout);
+        Print(writing ? "\rWriting page: %u of %u" : "\rReading page: %u of %u", page, pages);
         const uint32_t offset = (page - 1) * PageSize();
         const CExchange exchange = exchangePage(address + offset, offset);
         if (exchange.Stalled())
         {
-            std::printf("\nThe boot loader %s for %u ms: %s stopped at page %u of %u.\n",
-                        exchange.Why(), MicrocontrollerPatienceMilliseconds(),
-                        writing ? "writing" : "reading", page, pages);
+            Print("\nThe boot loader %s for %u ms: %s stopped at page %u of %u.\n", exchange.Why(),
+                  MicrocontrollerPatienceMilliseconds(), writing ? "writing" : "reading", page,
+                  pages);
             return false;
         }
     }
-    std::fputs("\nDone\n", stdout);
+    PrintText("\nDone\n");
     return true;
 }
 
@@ -166,8 +165,7 @@ bool FlashLayoutIsKnown()
 {
     if (PageSize() != 0)
         return true;
-    std::fputs("\nError, this card has no board profile: its flash cannot be read or written!\n",
-               stdout);
+    PrintText("\nError, this card has no board profile: its flash cannot be read or written!\n");
     return false;
 }
 
@@ -183,13 +181,12 @@ bool ReadBootloaderVersion()
         .Receive(version, sizeof version);
     if (exchange.Stalled())
     {
-        std::printf("\nThe boot loader %s for %u ms: its version was not read.\n", exchange.Why(),
-                    MicrocontrollerPatienceMilliseconds());
+        Print("\nThe boot loader %s for %u ms: its version was not read.\n", exchange.Why(),
+              MicrocontrollerPatienceMilliseconds());
         return false;
     }
-    std::printf("\nBootloader Version: %u.%u.%u.%u\n", LittleEndian16(version),
-                LittleEndian16(version + 2), LittleEndian16(version + 4),
-                LittleEndian16(version + 6));
+    Print("\nBootloader Version: %u.%u.%u.%u\n", LittleEndian16(version),
+          LittleEndian16(version + 2), LittleEndian16(version + 4), LittleEndian16(version + 6));
     return true;
 }
 
@@ -250,7 +247,7 @@ bool WriteFlashRange(uint32_t address, const uint8_t* data, uint32_t size)
     const bool startPageInPart = lead != 0;
     if (startPageInPart)
     {
-        std::fputs("\nReading back start page for modification...", stdout);
+        PrintText("\nReading back start page for modification...");
         if (!ReadFlashPages(pageSize, pages.data(), base))
             return false;
     }
@@ -259,7 +256,7 @@ bool WriteFlashRange(uint32_t address, const uint8_t* data, uint32_t size)
     if (endPageInPart && !(total == pageSize && startPageInPart))
     {
         const uint32_t endPage = total - pageSize;
-        std::fputs("\nReading back end page for modification...", stdout);
+        PrintText("\nReading back end page for modification...");
         if (!ReadFlashPages(pageSize, pages.data() + endPage, base + endPage))
             return false;
     }

@@ -5,6 +5,7 @@
 #include "board/BoardProfile.h"
 #include "platform/Files.h"
 #include "platform/Interruption.h"
+#include "platform/Print.h"
 
 #include <cstdio>
 #include <vector>
@@ -27,7 +28,7 @@ bool LoadInputFile(const char* option, const ServiceArguments& arguments,
 {
     if (arguments.FileName == nullptr)
     {
-        std::printf("\nMust specify filename after %s\n", option);
+        Print("\nMust specify filename after %s\n", option);
         return false;
     }
     if (!FlashLayoutIsKnown())
@@ -37,13 +38,13 @@ bool LoadInputFile(const char* option, const ServiceArguments& arguments,
     const InputFileStatus status = ReadInputFile(arguments.FileName, room, contents);
     if (status == InputFileStatus::CannotOpen)
     {
-        std::printf("\nCould not open input file %s\n", arguments.FileName);
+        Print("\nCould not open input file %s\n", arguments.FileName);
         return false;
     }
     if (status == InputFileStatus::TooLarge || !offsetInFlash)
     {
-        std::printf("\nError input file %s does not fit: the flash ends at 0x%06x!\n",
-                    arguments.FileName, FlashSize());
+        Print("\nError input file %s does not fit: the flash ends at 0x%06x!\n", arguments.FileName,
+              FlashSize());
         return false;
     }
     return true;
@@ -53,7 +54,7 @@ int ReadFlashToFile(const ServiceArguments& arguments)
 {
     if (arguments.FileName == nullptr)
     {
-        std::fputs("\nMust specify filename and flash offset after /r\n", stdout);
+        PrintText("\nMust specify filename and flash offset after /r\n");
         return -1;
     }
     if (!FlashLayoutIsKnown())
@@ -62,12 +63,12 @@ int ReadFlashToFile(const ServiceArguments& arguments)
     COutputFile file(arguments.FileName);
     if (!file.Create())
     {
-        std::printf("\nError writing output file %s", arguments.FileName);
+        Print("\nError writing output file %s", arguments.FileName);
         return -1;
     }
     if (arguments.Offset >= FlashSize())
     {
-        std::fputs("\nError flash offset too large!\n", stdout);
+        PrintText("\nError flash offset too large!\n");
         return -1;
     }
     // No size, or a size of 0, reads to the end of the flash.
@@ -75,19 +76,19 @@ int ReadFlashToFile(const ServiceArguments& arguments)
     const uint32_t size = arguments.Size.value_or(0) != 0 ? *arguments.Size : room;
     if (size > room)
     {
-        std::printf("\nError read size too large: the flash ends at 0x%06x!\n", FlashSize());
+        Print("\nError read size too large: the flash ends at 0x%06x!\n", FlashSize());
         return -1;
     }
-    std::printf("\nReading back AVR application ( %u bytes @ %u )...\n", size, arguments.Offset);
+    Print("\nReading back AVR application ( %u bytes @ %u )...\n", size, arguments.Offset);
     std::vector<uint8_t> flash(size);
     if (!ReadFlashRange(arguments.Offset, flash.data(), size))
         return -1;
     if (!file.Write(flash.data(), flash.size()) || !file.Commit())
     {
-        std::printf("\nError writing output file %s", arguments.FileName);
+        Print("\nError writing output file %s", arguments.FileName);
         return -1;
     }
-    std::fputs("...done\n", stdout);
+    PrintText("...done\n");
     return 0;
 }
 
@@ -110,7 +111,7 @@ int CompareFlashWithFile(const ServiceArguments& arguments)
     std::vector<uint8_t> flash(size);
     if (!ReadFlashRange(arguments.Offset, flash.data(), size))
         return -1;
-    std::printf("\nVerifying AVR application ( %u bytes @ %u )...\n", size, arguments.Offset);
+    Print("\nVerifying AVR application ( %u bytes @ %u )...\n", size, arguments.Offset);
     const uint32_t shownDifferences = 10;
     uint32_t differences = 0;
     for (uint32_t i = 0; i < size; ++i)
@@ -118,17 +119,17 @@ int CompareFlashWithFile(const ServiceArguments& arguments)
         if (flash[i] == expected[i])
             continue;
         if (differences < shownDifferences)
-            std::printf("Error at 0x%06x: got 0x%02x expected 0x%02x.\n", arguments.Offset + i,
-                        flash[i], expected[i]);
+            Print("Error at 0x%06x: got 0x%02x expected 0x%02x.\n", arguments.Offset + i, flash[i],
+                  expected[i]);
         ++differences;
     }
     if (differences == 0)
     {
-        std::fputs("\n...done, data matches input file.\n", stdout);
+        PrintText("\n...done, data matches input file.\n");
         return 0;
     }
-    std::fputs("\nReadback data does not match input verification file!", stdout);
-    std::printf("\n%u bytes contained errors.\n", differences);
+    PrintText("\nReadback data does not match input verification file!");
+    Print("\n%u bytes contained errors.\n", differences);
     return -1;
 }
 
@@ -155,12 +156,12 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
 {
     if (applicationModeCheck)
     {
-        std::fputs("\nSystem is not in application mode!\n", stdout);
+        PrintText("\nSystem is not in application mode!\n");
         return -1;
     }
     if (serviceModeCheck)
     {
-        std::fputs("\nSystem is in service mode.\n", stdout);
+        PrintText("\nSystem is in service mode.\n");
         return 0;
     }
     // Options are carried out in command-line order; the first that fails ends the run, and the
@@ -169,16 +170,16 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
     {
         if (IsInterrupted())
         {
-            std::printf("\nInterrupted: %s and the options after it were not carried out.\n",
-                        request.Option);
+            Print("\nInterrupted: %s and the options after it were not carried out.\n",
+                  request.Option);
             return -1;
         }
         // "/w app.bin O" would otherwise write at offset 0.
         if (request.Arguments.NotANumber != nullptr)
         {
-            std::printf("\n%s: '%s' is not a flash offset or size (decimal, or hexadecimal after "
-                        "0x)\n",
-                        request.Option, request.Arguments.NotANumber);
+            Print("\n%s: '%s' is not a flash offset or size (decimal, or hexadecimal after "
+                  "0x)\n",
+                  request.Option, request.Arguments.NotANumber);
             return -1;
         }
         const int result = CarryOut(request);
