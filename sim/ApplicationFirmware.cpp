@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace Corvane::Common
 {
@@ -46,18 +47,17 @@ const Command Commands[] = {
 };
 
 // The code the firmware wants before it reconfigures the FPGA.
-const char AccessCode[] = "Tz4@Lm9q";
-const size_t AccessCodeLength = 8;
+const std::string_view AccessCode = "Tz4@Lm9q";
 
 const uint32_t LoopBackBlockBytes = 16;
 const uint32_t BadEchoPosition = 5;
 const uint8_t BadEchoByte = 0xEE;
-// Bytes that are no letters and no markers, sent before each reply under the "noise" fault.
-const uint8_t NoiseBytes[] = {0x00, 0x7F, 0xC3};
+// Bytes that are no letters and no markers: sent before each reply under the "noise" fault, and
+// after each status report the firmware sends unasked.
+const uint8_t StrayBytes[] = {0x00, 0x7F, 0xC3};
 const size_t LogBytes = 1024;
 const size_t StatusBytes = 32;
 const size_t ExtendedStatusBytes = 64;
-const uint32_t MultisynthOutputs = 4;
 const uint8_t NoSuchOutput = 0x01;
 const uint32_t I2cFrameDataBytes = 8;
 
@@ -70,6 +70,12 @@ void StoreLittleEndian(std::vector<uint8_t>& bytes, uint32_t value)
 uint32_t LoadLittleEndian(const uint8_t* bytes)
 {
     return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+void SendStrayBytes(IMicrocontrollerPort& port)
+{
+    for (uint8_t stray : StrayBytes)
+        port.SendToHost(stray);
 }
 
 const Command* CommandWithHeader(const std::array<uint8_t, 3>& recent)
@@ -139,8 +145,7 @@ void CApplicationFirmware::OnHostRead(IMicrocontrollerPort& port)
         return;
     ReadsSinceChatter = 0;
     Reply("SX=", StatusRecord(ExtendedStatusBytes), port);
-    for (uint8_t stray : NoiseBytes)
-        port.SendToHost(stray);
+    SendStrayBytes(port);
 }
 
 void CApplicationFirmware::EchoLoopBackByte(uint8_t byte, IMicrocontrollerPort& port)
@@ -158,14 +163,8 @@ void CApplicationFirmware::Execute(const Command& command, IMicrocontrollerPort&
     switch (command.Kind)
     {
     case CommandKind::Version:
-    {
-        std::vector<uint8_t> version;
-        for (uint16_t part : Settings.FirmwareVersion)
-            version.insert(version.end(),
-                           {static_cast<uint8_t>(part), static_cast<uint8_t>(part >> 8)});
-        Reply("VN=", version, port);
+        Reply("VN=", VersionBytes(Settings.FirmwareVersion), port);
         break;
-    }
     case CommandKind::LoopBack:
         InLoopBack = true;
         LoopBackSent = 0;
@@ -187,7 +186,8 @@ void CApplicationFirmware::Execute(const Command& command, IMicrocontrollerPort&
         Reply("SF=", Frequency(true), port);
         break;
     case CommandKind::SelfReconfigure:
-        ReplyByte(AccessCodeMatches() && !Settings.Has(McuFault::Refuse) ? '!' : 'X', port);
+        // The whole answer is one byte.
+        Reply(AccessCodeMatches() && !Settings.Has(McuFault::Refuse) ? "!" : "X", {}, port);
         break;
     case CommandKind::Status:
         Reply("ST=", StatusRecord(StatusBytes), port);
@@ -206,39 +206,14 @@ void CApplicationFirmware::Execute(const Command& command, IMicrocontrollerPort&
     }
 }
 
-void CApplicationFirmware::SendNoise(IMicrocontrollerPort& port)
-{
-    if (Settings.Has(McuFault::Noise))
-        for (uint8_t stray : NoiseBytes)
-            port.SendToHost(stray);
-}
-
 void CApplicationFirmware::Reply(const char* header, const std::vector<uint8_t>& payload,
                                  IMicrocontrollerPort& port)
 {
     if (Stopped)
         return;
-    port.CountReply();
-    SendNoise(port);
-    for (const char* letter = header; *letter != '\0'; ++letter)
-        port.SendToHost(static_cast<uint8_t>(*letter));
-    size_t count = payload.size();
-    if (Settings.Has(McuFault::StopMidReply) && count > 0)
-    {
-        count /= 2;
-        Stopped = true;
-    }
-    for (size_t i = 0; i < count; ++i)
-        port.SendToHost(payload[i]);
-}
-
-void CApplicationFirmware::ReplyByte(uint8_t byte, IMicrocontrollerPort& port)
-{
-    if (Stopped)
-        return;
-    port.CountReply();
-    SendNoise(port);
-    port.SendToHost(byte);
+    if (Settings.Has(McuFault::Noise))
+        SendStrayBytes(port);
+    SendReply(Settings, header, payload, Stopped, port);
 }
 
 std::vector<uint8_t> CApplicationFirmware::I2cRead() const
@@ -264,7 +239,7 @@ std::vector<uint8_t> CApplicationFirmware::Frequency(bool set)
 {
     const uint32_t output = Arguments[0];
     std::vector<uint8_t> payload;
-    if (output >= MultisynthOutputs)
+    if (output >= MultisynthHertz.size())
     {
         payload.push_back(NoSuchOutput);
         StoreLittleEndian(payload, 0);
@@ -290,8 +265,7 @@ std::vector<uint8_t> CApplicationFirmware::StatusRecord(size_t size) const
 
 bool CApplicationFirmware::AccessCodeMatches() const
 {
-    return Arguments.size() == AccessCodeLength &&
-           std::equal(Arguments.begin(), Arguments.end(), AccessCode);
+    return std::equal(Arguments.begin(), Arguments.end(), AccessCode.begin(), AccessCode.end());
 }
 
 } // namespace Corvane::Common

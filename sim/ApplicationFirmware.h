@@ -26,8 +26,6 @@ private:
     void EchoLoopBackByte(uint8_t byte, IMicrocontrollerPort& port);
     void Execute(const Command& command, IMicrocontrollerPort& port);
     void Reply(const char* header, const std::vector<uint8_t>& payload, IMicrocontrollerPort& port);
-    void ReplyByte(uint8_t byte, IMicrocontrollerPort& port);
-    void SendNoise(IMicrocontrollerPort& port);
 
     std::vector<uint8_t> I2cRead() const;
     void I2cWrite();

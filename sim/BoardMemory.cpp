@@ -1,5 +1,7 @@
 #include "BoardMemory.h"
 
+#include "SimConfiguration.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +15,6 @@ namespace
 
 // Each line of the file carries this many bytes of flash or of a device.
 const size_t BytesPerLine = 32;
-const uint8_t ErasedFlash = 0xFF;
 const size_t MaximumFlashAddress = 16 * 1024 * 1024;
 
 std::string Hex(const uint8_t* bytes, size_t count)
@@ -70,17 +71,6 @@ bool ParseNumber(const std::string& word, unsigned long maximum, unsigned long& 
     char* end = nullptr;
     value = std::strtoul(word.c_str(), &end, 0);
     return *end == '\0' && value <= maximum && word[0] != '-';
-}
-
-bool ParseHex(const std::string& word, std::vector<uint8_t>& bytes)
-{
-    if (word.size() % 2 != 0 ||
-        word.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-        return false;
-    bytes.clear();
-    for (size_t i = 0; i < word.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::strtoul(word.substr(i, 2).c_str(), nullptr, 16)));
-    return true;
 }
 
 class CStateParser
@@ -143,7 +133,7 @@ private:
         unsigned long address = 0;
         std::vector<uint8_t> bytes;
         if (parts.size() != 3 || !ParseNumber(parts[1], MaximumFlashAddress, address) ||
-            !ParseHex(parts[2], bytes) || address + bytes.size() > MaximumFlashAddress)
+            !ParseHexWord(parts[2], bytes) || address + bytes.size() > MaximumFlashAddress)
             return Fail("expected 'flash <address> <hex bytes>'");
         if (Card->Flash.size() < address + bytes.size())
             Card->Flash.resize(address + bytes.size(), ErasedFlash);
@@ -167,7 +157,7 @@ private:
         unsigned long reg = 0;
         std::vector<uint8_t> bytes;
         if (parts.size() != 5 || !ParseAddress(parts[1], parts[2], where) ||
-            !ParseNumber(parts[3], 0xFF, reg) || !ParseHex(parts[4], bytes) ||
+            !ParseNumber(parts[3], 0xFF, reg) || !ParseHexWord(parts[4], bytes) ||
             reg + bytes.size() > 256)
             return Fail("expected 'i2c <bus> <chip> <register> <hex bytes>'");
         I2cDeviceState& device = Card->Devices[where];
@@ -188,8 +178,9 @@ private:
 
     bool ParsePending(const std::vector<std::string>& parts)
     {
+        Card->PendingCommand.clear();
         if (parts.size() != 3 || (parts[1] != "boot_loader" && parts[1] != "application") ||
-            !ParseHex(parts[2], Card->PendingCommand))
+            !ParseHexWord(parts[2], Card->PendingCommand))
             return Fail("expected 'pending boot_loader|application <hex bytes>'");
         Card->PendingInBootLoader = parts[1] == "boot_loader";
         return true;

@@ -33,12 +33,15 @@ struct I2cAddress
     }
 };
 
+// What an erased byte of the microcontroller's flash reads.
+constexpr uint8_t ErasedFlash = 0xFF;
+
 // What a real card keeps while its power stays on: the microcontroller's flash and the contents
 // of every I2C device on the board (a device that was never written reads as zeros and is not
 // stored). A command a program of the microcontroller has received only in part stays pending too.
 struct BoardMemory
 {
-    std::vector<uint8_t> Flash; // erased bytes read 0xFF
+    std::vector<uint8_t> Flash;
     std::map<I2cAddress, I2cDeviceState> Devices;
     std::vector<uint8_t> PendingCommand;
     bool PendingInBootLoader = false; // which of the two programs received it

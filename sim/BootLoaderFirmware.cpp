@@ -25,6 +25,10 @@ struct BootLoaderCommandForm
 namespace
 {
 
+// What the boot loader answers after a page write.
+const uint8_t PageWritten = 0x06;
+const uint8_t PageRefused = 0x15;
+
 // The boot loader knows a command by its first byte.
 const BootLoaderCommandForm Commands[] = {
     {'V', BootLoaderCommand::Version, 3, false},   // 'V' 'N' '?'
@@ -35,7 +39,6 @@ const BootLoaderCommandForm Commands[] = {
 };
 
 const uint8_t VersionRequest[] = {'V', 'N', '?'};
-const uint8_t VersionHeader[] = {'V', 'N', '='};
 // Pages of this size or more take the long command form.
 const uint32_t LongFormPageSize = 512;
 
@@ -99,13 +102,7 @@ void CBootLoaderFirmware::Carry(const BootLoaderCommandForm& form, IMicrocontrol
 
 void CBootLoaderFirmware::AnswerVersion(IMicrocontrollerPort& port)
 {
-    std::vector<uint8_t> version;
-    for (uint16_t number : Settings.BootLoaderVersion)
-    {
-        version.push_back(static_cast<uint8_t>(number));
-        version.push_back(static_cast<uint8_t>(number >> 8));
-    }
-    Reply(std::vector<uint8_t>(VersionHeader, VersionHeader + sizeof VersionHeader), version, port);
+    SendReply(Settings, "VN=", VersionBytes(Settings.BootLoaderVersion), Stopped, port);
 }
 
 bool CBootLoaderFirmware::TargetPage(const BootLoaderCommandForm& form, uint32_t& address) const
@@ -127,11 +124,11 @@ void CBootLoaderFirmware::WritePage(const BootLoaderCommandForm& form, IMicrocon
     uint32_t address = 0;
     if (Settings.Has(McuFault::Refuse) || !TargetPage(form, address))
     {
-        port.SendToHost(BOOT_LOADER_PAGE_REFUSED);
+        port.SendToHost(PageRefused);
         return;
     }
     std::copy(Received.begin() + form.HeaderLength, Received.end(), Memory.Flash.begin() + address);
-    port.SendToHost(BOOT_LOADER_PAGE_WRITTEN);
+    port.SendToHost(PageWritten);
 }
 
 void CBootLoaderFirmware::ReadPage(const BootLoaderCommandForm& form, IMicrocontrollerPort& port)
@@ -139,27 +136,11 @@ void CBootLoaderFirmware::ReadPage(const BootLoaderCommandForm& form, IMicrocont
     uint32_t address = 0;
     if (!TargetPage(form, address))
     {
-        port.SendToHost(BOOT_LOADER_PAGE_REFUSED);
+        port.SendToHost(PageRefused);
         return;
     }
     const auto page = Memory.Flash.begin() + address;
-    Reply({}, std::vector<uint8_t>(page, page + PageSize), port);
-}
-
-void CBootLoaderFirmware::Reply(const std::vector<uint8_t>& header,
-                                const std::vector<uint8_t>& payload, IMicrocontrollerPort& port)
-{
-    port.CountReply();
-    size_t payloadCount = payload.size();
-    if (Settings.Has(McuFault::StopMidReply))
-    {
-        payloadCount /= 2;
-        Stopped = true;
-    }
-    for (uint8_t byte : header)
-        port.SendToHost(byte);
-    for (size_t i = 0; i < payloadCount; ++i)
-        port.SendToHost(payload[i]);
+    SendReply(Settings, {}, std::vector<uint8_t>(page, page + PageSize), Stopped, port);
 }
 
 } // namespace Corvane::Common

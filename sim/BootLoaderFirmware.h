@@ -7,10 +7,6 @@
 namespace Corvane::Common
 {
 
-// What the boot loader answers after a page write.
-constexpr uint8_t BOOT_LOADER_PAGE_WRITTEN = 0x06;
-constexpr uint8_t BOOT_LOADER_PAGE_REFUSED = 0x15;
-
 struct BootLoaderCommandForm;
 
 // The microcontroller's boot loader: its version and the page protocol on the card's flash. A
@@ -31,17 +27,13 @@ private:
     void ReadPage(const BootLoaderCommandForm& form, IMicrocontrollerPort& port);
     // The flash address of the command in progress, when the command suits this card.
     bool TargetPage(const BootLoaderCommandForm& form, uint32_t& address) const;
-    // Sends a reply; with stop_mid_reply only the first half of its payload, and then nothing
-    // ever again.
-    void Reply(const std::vector<uint8_t>& header, const std::vector<uint8_t>& payload,
-               IMicrocontrollerPort& port);
 
     const Gen3CardSettings Settings;
     BoardMemory& Memory;
     const uint32_t PageSize;
     const BootLoaderCommandForm* Form = nullptr; // the command in progress, if any
     std::vector<uint8_t> Received;               // its bytes so far
-    bool Stopped = false;
+    bool Stopped = false;                        // a reply was cut off: nothing more comes
 };
 
 } // namespace Corvane::Common

@@ -15,6 +15,22 @@ namespace
 const size_t MaximumReceivedLog = 16 * 1024 * 1024;
 } // namespace
 
+void SendReply(const Gen3CardSettings& settings, std::string_view header,
+               const std::vector<uint8_t>& payload, bool& stopped, IMicrocontrollerPort& port)
+{
+    port.CountReply();
+    for (char letter : header)
+        port.SendToHost(static_cast<uint8_t>(letter));
+    size_t count = payload.size();
+    if (settings.Has(McuFault::StopMidReply) && count > 0)
+    {
+        count /= 2;
+        stopped = true;
+    }
+    for (size_t i = 0; i < count; ++i)
+        port.SendToHost(payload[i]);
+}
+
 std::unique_ptr<IEmulatedFirmware> MakeFirmware(const Gen3CardSettings& settings,
                                                 BoardMemory& memory)
 {
@@ -35,7 +51,7 @@ namespace
 BoardMemory FactoryMemory(const Gen3CardSettings& settings)
 {
     BoardMemory memory;
-    memory.Flash.assign(FindMcuModel(settings.ModelCode).FlashSize, 0xFF);
+    memory.Flash.assign(FindMcuModel(settings.ModelCode).FlashSize, ErasedFlash);
     return memory;
 }
 } // namespace
@@ -51,7 +67,6 @@ CEmulatedMicrocontroller::CEmulatedMicrocontroller(const Gen3CardSettings& setti
 BoardMemory CEmulatedMicrocontroller::MemoryToKeep() const
 {
     BoardMemory memory = Kept;
-    memory.PendingCommand.clear();
     if (Firmware)
     {
         memory.PendingCommand = Firmware->PartialCommand();

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace Corvane::Common
@@ -57,6 +58,11 @@ public:
     // power stays on, and takes the next run's first bytes as the rest of that command.
     virtual std::vector<uint8_t> PartialCommand() const { return {}; }
 };
+
+// Sends a program's reply: counts it, then sends its header and its payload. Under stop_mid_reply
+// only the first half of a payload goes and stopped is set: the program then sends nothing more.
+void SendReply(const Gen3CardSettings& settings, std::string_view header,
+               const std::vector<uint8_t>& payload, bool& stopped, IMicrocontrollerPort& port);
 
 // The program that starts on a card in its configured mode, working on the card's memory; null
 // when no microcontroller answers.

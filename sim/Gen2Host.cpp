@@ -7,13 +7,10 @@ namespace Corvane::Common
 
 namespace
 {
-CTraceAtUnload<CGen2Host> TraceAtUnload;
+CWriteAtUnload<CGen2Host> WriteAtUnload;
 } // namespace
 
-CGen2Host::CGen2Host() : CSimulatedHost("gen2", &SimConfiguration::Gen2Cards, 0x20001)
-{
-    PowerUpFromEnvironment();
-}
+CGen2Host::CGen2Host() : CSimulatedHost("gen2", &SimConfiguration::Gen2Cards, 0x20001) {}
 
 void CGen2Host::StoreCardDetails(const Gen2CardSettings& settings, uint8_t* record)
 {

@@ -1,7 +1,5 @@
 #include "Gen3Host.h"
 
-#include "StateFile.h"
-
 #include <cstring>
 
 namespace Corvane::Common
@@ -10,26 +8,7 @@ namespace Corvane::Common
 namespace
 {
 
-CTraceAtUnload<CGen3Host> TraceAtUnload;
-
-// Writes the cards' memories back to the state file when the library unloads (at the latest when
-// the process ends).
-struct CStateAtUnload
-{
-    ~CStateAtUnload()
-    {
-        std::unique_lock<std::mutex> lock(SimulationMutex(), std::try_to_lock);
-        if (CGen3Host* host = CGen3Host::Existing())
-            host->BeforePowerDown();
-    }
-} StateAtUnload;
-
-// Never destroyed: the unload above may run after the destructors of other statics.
-CStateFile& TheStateFile()
-{
-    static CStateFile* file = new CStateFile();
-    return *file;
-}
+CWriteAtUnload<CGen3Host> WriteAtUnload;
 
 SimFailure MapFailure(uint32_t window)
 {
@@ -40,32 +19,27 @@ SimFailure MapFailure(uint32_t window)
 
 } // namespace
 
-CGen3Host::CGen3Host() : CSimulatedHost("gen3", &SimConfiguration::Gen3Cards, 0x30001)
-{
-    PowerUpFromEnvironment();
-}
+CGen3Host::CGen3Host() : CSimulatedHost("gen3", &SimConfiguration::Gen3Cards, 0x30001) {}
 
 void CGen3Host::BeforePowerDown()
 {
-    CStateFile& state = TheStateFile();
-    if (!state.IsOpen())
+    if (!State.IsOpen())
         return;
-    std::map<uint32_t, BoardMemory> memories = state.Saved();
+    std::map<uint32_t, BoardMemory> memories = State.Saved();
     for (const auto& [index, card] : AllCards())
         memories[index] = card->Microcontroller().MemoryToKeep();
-    state.Close(memories);
+    State.Close(memories);
 }
 
 void CGen3Host::AfterPowerUp()
 {
     if (StatePath().empty())
         return;
-    CStateFile& state = TheStateFile();
-    state.Open(StatePath());
+    State.Open(StatePath());
     for (const auto& [index, card] : AllCards())
     {
-        const auto saved = state.Saved().find(index);
-        if (saved != state.Saved().end())
+        const auto saved = State.Saved().find(index);
+        if (saved != State.Saved().end())
             card->Microcontroller().RestoreMemory(saved->second);
     }
 }

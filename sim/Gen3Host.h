@@ -2,6 +2,7 @@
 
 #include "EmulatedGen3Card.h"
 #include "SimulatedHost.h"
+#include "StateFile.h"
 
 namespace Corvane::Common
 {
@@ -19,18 +20,22 @@ public:
     TvxStatus GetBankInfo(TvxHandle handle, uint8_t bank, uint8_t* record);
     TvxStatus UnmapWindow(TvxHandle handle, void* pointer);
 
+private:
+    friend class CSimulatedHost<CGen3Host, CEmulatedGen3Card>;
+    CGen3Host();
+
     // The cards' memories go to the state file before a power cycle and at unload, and come back
     // from it after power-up.
     void BeforePowerDown();
     void AfterPowerUp();
 
-private:
-    friend class CSimulatedHost<CGen3Host, CEmulatedGen3Card>;
-    CGen3Host();
-
     static constexpr CardInfoLayout CardInfo{TVX3_CARD_INFO_SIZE, TVX3_CARD_INFO_SERIAL,
                                              TVX3_CARD_INFO_CLOCK_COUNT, TVX3_CARD_INFO_BYTE};
     static void StoreCardDetails(const Gen3CardSettings& settings, uint8_t* record);
+
+    // Open from power-up to the next power-down; the host is never destroyed, so the file is still
+    // there when the library unloads.
+    CStateFile State;
 };
 
 } // namespace Corvane::Common

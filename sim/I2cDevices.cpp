@@ -41,10 +41,7 @@ bool SecondTime(const I2cDeviceState& device, uint8_t reg, uint8_t value, uint8_
 
 void WriteCounterRegister(I2cDeviceState& device, uint8_t reg, uint8_t value)
 {
-    if (reg == ConfigurationRegister)
-        // The protection flags are the device's own; only the other bits take the write.
-        device.Registers[reg] = static_cast<uint8_t>((value & ~ProtectionFlags) | device.Flags);
-    else if (Within(reg, FirstCounterRegister, LastCounterRegister))
+    if (Within(reg, FirstCounterRegister, LastCounterRegister))
     {
         if ((device.Flags & ETC_COUNTERS_PROTECTED) == 0)
             device.Registers[reg] = value;
@@ -69,6 +66,8 @@ void WriteCounterRegister(I2cDeviceState& device, uint8_t reg, uint8_t value)
                   device.Registers.begin() + LastCounterRegister + 1, 0);
         device.Registers[ConfigurationRegister] &= static_cast<uint8_t>(~ETC_RESET_ENABLE);
     }
+    // The protection flags in the configuration register are the device's own; only the other
+    // bits take a write.
     device.Registers[ConfigurationRegister] = static_cast<uint8_t>(
         (device.Registers[ConfigurationRegister] & ~ProtectionFlags) | device.Flags);
     device.LastRegister = reg;

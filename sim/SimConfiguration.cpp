@@ -25,6 +25,17 @@ bool Gen2CardSettings::Fails(SimFailure failure) const
     return std::find(Failures.begin(), Failures.end(), failure) != Failures.end();
 }
 
+std::vector<uint8_t> VersionBytes(const ProgramVersion& version)
+{
+    std::vector<uint8_t> bytes;
+    for (uint16_t number : version)
+    {
+        bytes.push_back(static_cast<uint8_t>(number));
+        bytes.push_back(static_cast<uint8_t>(number >> 8));
+    }
+    return bytes;
+}
+
 SimConfiguration SimConfiguration::Default()
 {
     SimConfiguration configuration;
@@ -196,13 +207,8 @@ bool ParseHexBytes(const std::string& text, std::vector<uint8_t>& bytes)
 {
     bytes.clear();
     for (const std::string& word : SplitList(text))
-    {
-        if (word.size() % 2 != 0 ||
-            word.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        if (!ParseHexWord(word, bytes))
             return false;
-        for (size_t i = 0; i < word.size(); i += 2)
-            bytes.push_back(static_cast<uint8_t>(std::stoul(word.substr(i, 2), nullptr, 16)));
-    }
     return bytes.size() <= MaximumStatusBytes;
 }
 
@@ -502,6 +508,16 @@ private:
 };
 
 } // namespace
+
+bool ParseHexWord(const std::string& word, std::vector<uint8_t>& bytes)
+{
+    if (word.size() % 2 != 0 ||
+        word.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    for (size_t i = 0; i < word.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::strtoul(word.substr(i, 2).c_str(), nullptr, 16)));
+    return true;
+}
 
 bool ParseSimConfiguration(const std::string& text, const std::string& sourceName,
                            SimConfiguration& configuration, std::string& error)

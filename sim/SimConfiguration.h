@@ -50,6 +50,9 @@ enum class McuFault
 
 using ProgramVersion = std::array<uint16_t, 4>;
 
+// A version as both programs of the microcontroller send it: each number in two bytes, low first.
+std::vector<uint8_t> VersionBytes(const ProgramVersion& version);
+
 enum class BridgeError
 {
     Clear,
@@ -125,5 +128,9 @@ struct SimConfiguration
 // the source and the line ("file:7: unknown key 'colour' in [gen3]").
 bool ParseSimConfiguration(const std::string& text, const std::string& sourceName,
                            SimConfiguration& configuration, std::string& error);
+
+// Appends the bytes of one word of hex digit pairs ("60b90500"). False, with bytes as they were,
+// when the word holds anything else or an odd number of digits.
+bool ParseHexWord(const std::string& word, std::vector<uint8_t>& bytes);
 
 } // namespace Corvane::Common

@@ -50,10 +50,13 @@ public:
     static THost& Instance()
     {
         if (TheHost == nullptr)
+        {
             TheHost = new THost();
+            TheHost->PowerUp(LoadConfigurationFromEnvironment(TheHost->Error));
+        }
         return *TheHost;
     }
-    // The instance if one was created (for the trace at unload), else null.
+    // The instance if one was created (for what is written at unload), else null.
     static THost* Existing() { return TheHost; }
 
     bool Configure(const std::string& text)
@@ -171,21 +174,13 @@ public:
                                                          : SIM_STATUS_SUCCESS;
     }
 
-    // Each library appends these lines to the trace file when it unloads.
-    const std::string& TracePath() const { return Configuration.TracePath; }
-    const std::string& StatePath() const { return Configuration.StatePath; }
-    std::vector<std::string> TraceLines() const
+    // What the library leaves behind when it unloads: first what the generation keeps at a
+    // power-down (the Gen 3 host's state file), then the counters, appended to the trace file.
+    void WriteAtUnload()
     {
-        std::vector<std::string> lines;
-        for (const auto& [index, card] : Cards)
-        {
-            const std::string prefix = TraceName + " " + std::to_string(index) + " ";
-            const auto values = card->CounterValues();
-            for (size_t i = 0; i < TCard::CounterCount; ++i)
-                lines.push_back(prefix + TCard::CounterName(i) + " " + std::to_string(values[i]));
-            lines.push_back(prefix + card->TraceLine());
-        }
-        return lines;
+        static_cast<THost*>(this)->BeforePowerDown();
+        if (!Configuration.TracePath.empty())
+            AppendTrace(Configuration.TracePath, TraceLines());
     }
 
 protected:
@@ -203,12 +198,12 @@ protected:
     }
     ~CSimulatedHost() = default;
 
-    // Each generation's host powers up from the configuration file once it is constructed.
-    void PowerUpFromEnvironment() { PowerUp(LoadConfigurationFromEnvironment(Error)); }
-
-    // What a generation does around a power cycle (the Gen 3 host keeps the cards' memories).
+    // What a generation does around a power cycle and at unload (the Gen 3 host keeps the cards'
+    // memories).
     void BeforePowerDown() {}
     void AfterPowerUp() {}
+
+    const std::string& StatePath() const { return Configuration.StatePath; }
 
     std::map<uint32_t, std::unique_ptr<TCard>>& AllCards() { return Cards; }
 
@@ -275,6 +270,20 @@ private:
         static_cast<THost*>(this)->AfterPowerUp();
     }
 
+    std::vector<std::string> TraceLines() const
+    {
+        std::vector<std::string> lines;
+        for (const auto& [index, card] : Cards)
+        {
+            const std::string prefix = TraceName + " " + std::to_string(index) + " ";
+            const auto values = card->CounterValues();
+            for (size_t i = 0; i < TCard::CounterCount; ++i)
+                lines.push_back(prefix + TCard::CounterName(i) + " " + std::to_string(values[i]));
+            lines.push_back(prefix + card->TraceLine());
+        }
+        return lines;
+    }
+
     static inline THost* TheHost = nullptr;
     const std::string TraceName;
     const CardList Configured;
@@ -285,18 +294,17 @@ private:
     std::string Error;
 };
 
-// Writes the counters to the trace file when the library is unloaded (at the latest when the
-// process ends). The source file of each host holds one.
-template <typename THost> struct CTraceAtUnload
+// Writes what the host leaves behind (CSimulatedHost::WriteAtUnload) when the library is unloaded,
+// at the latest when the process ends. The source file of each host holds one.
+template <typename THost> struct CWriteAtUnload
 {
-    ~CTraceAtUnload()
+    ~CWriteAtUnload()
     {
         // A thread that died holding the mutex (Windows ends the other threads before it unloads
-        // libraries) must not keep the trace from being written.
+        // libraries) must not keep the state and the trace from being written.
         std::unique_lock<std::mutex> lock(SimulationMutex(), std::try_to_lock);
-        THost* host = THost::Existing();
-        if (host != nullptr && !host->TracePath().empty())
-            AppendTrace(host->TracePath(), host->TraceLines());
+        if (THost* host = THost::Existing())
+            host->WriteAtUnload();
     }
 };
 
