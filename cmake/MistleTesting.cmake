@@ -10,9 +10,18 @@ else()
 endif()
 include(GoogleTest)
 
+# What goes before a path of the build or source tree for a test program: under wine they are on
+# drive Z:.
+if(WIN32)
+    set(MISTLE_HOST_PREFIX "Z:")
+else()
+    set(MISTLE_HOST_PREFIX "")
+endif()
+
 # The environment under which a test finds the stand-in board libraries.
 if(WIN32)
-    set(MISTLE_SIM_TEST_ENVIRONMENT "WINEPATH=Z:${MISTLE_SIM_LIBRARY_DIR}" "WINEDEBUG=-all")
+    set(MISTLE_SIM_TEST_ENVIRONMENT "WINEPATH=${MISTLE_HOST_PREFIX}${MISTLE_SIM_LIBRARY_DIR}"
+                                    "WINEDEBUG=-all")
     set(MISTLE_NO_SIM_TEST_ENVIRONMENT "WINEDEBUG=-all")
 else()
     set(MISTLE_SIM_TEST_ENVIRONMENT "LD_LIBRARY_PATH=${MISTLE_SIM_LIBRARY_DIR}")

@@ -12,21 +12,17 @@ using Corvane::Common::ProcessResult;
 namespace
 {
 
-const std::string Version = "0x56 0x4e \nVN=2.4.0.17\n";
-
-ToolRun On(const std::string& cardSettings, const std::vector<std::string>& arguments)
+// A run against card 0 with these settings.
+ToolRun OnCard(const std::string& cardSettings, const std::vector<std::string>& arguments)
 {
-    ToolRun run;
-    run.SimConfiguration = "[gen3]\nindex = 0\n" + cardSettings;
-    run.Arguments = arguments;
-    return run;
+    return On("[gen3]\nindex = 0\n" + cardSettings, arguments);
 }
 
 // The console: each line typed once the output shows what comes before it.
 ToolRun Console(const std::string& cardSettings,
                 const std::vector<std::pair<std::string, std::string>>& conversation)
 {
-    ToolRun run = On(cardSettings, {});
+    ToolRun run = OnCard(cardSettings, {});
     for (const auto& [awaited, typed] : conversation)
         run.Steps.push_back(After(awaited, typed));
     return run;
@@ -57,13 +53,15 @@ std::string LoopBackOutput(uint32_t blocks, bool badEcho)
 
 TEST(ApplicationMode, VersionIsPrintedByTheReceiver)
 {
-    ExpectRun({"/v"}, Version, 0);
-    ExpectRun(On("firmware_version = 1.2.65535.0\n", {"/v"}), "0x56 0x4e \nVN=1.2.65535.0\n", 0);
+    ExpectRun({"/v"}, VersionOutput, 0);
+    ExpectRun(OnCard("firmware_version = 1.2.65535.0\n", {"/v"}), "0x56 0x4e \nVN=1.2.65535.0\n",
+              0);
 }
 
 TEST(ApplicationMode, AMissingVersionIsAFailure)
 {
-    ExpectRun(On("fault = silent\n", {"/v"}), "\nThe firmware sent no version.\n", FailureCode());
+    ExpectRun(OnCard("fault = silent\n", {"/v"}), "\nThe firmware sent no version.\n",
+              FailureCode());
 }
 
 TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytes)
@@ -76,12 +74,12 @@ TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytes)
 
 TEST(ApplicationMode, LoopBackReportsBadEchoesAndStillSucceeds)
 {
-    ExpectRun(On("fault = bad_echo\n", {"/lb", "32"}), LoopBackOutput(2, true), 0);
+    ExpectRun(OnCard("fault = bad_echo\n", {"/lb", "32"}), LoopBackOutput(2, true), 0);
 }
 
 TEST(ApplicationMode, LoopBackWithoutEchoEndsInTime)
 {
-    ExpectRun(On("fault = silent\n", {"/lb", "16"}),
+    ExpectRun(OnCard("fault = silent\n", {"/lb", "16"}),
               "\n\nChecked: 0\nNo echo of byte 0x00 came back within 2000 ms.\n", FailureCode());
 }
 
@@ -89,7 +87,7 @@ TEST(ApplicationMode, BusAloneSelectsTheBusAndEnds)
 {
     const std::string trace = ScratchPath("bus-alone.trace");
     std::remove(trace.c_str());
-    ToolRun run = On("[host]\ntrace = " + trace + "\n", {"/bus", "2"});
+    ToolRun run = OnCard("[host]\ntrace = " + trace + "\n", {"/bus", "2"});
     ExpectRun(run, "", 0);
     EXPECT_NE(ReadFileBytes(trace).find("gen3 0 received 49 53 3f 02\n"), std::string::npos)
         << "the bus index as one byte, and nothing else";
@@ -108,12 +106,12 @@ TEST(ApplicationMode, SelfReconfigureAnswers)
                 result.Output == start + "0x21 " + waiting + accepted)
         << result.Output;
 
-    const ProcessResult refused = RunTool(On("fault = refuse\n", {"/sd"}));
+    const ProcessResult refused = RunTool(OnCard("fault = refuse\n", {"/sd"}));
     EXPECT_EQ(refused.ExitCode, FailureCode());
     EXPECT_NE(refused.Output.find("0x58 "), std::string::npos);
     EXPECT_EQ(refused.Output.substr(refused.Output.size() - 18), "\nCommand refused.\n");
 
-    ExpectRun(On("fault = silent\n", {"/sd"}),
+    ExpectRun(OnCard("fault = silent\n", {"/sd"}),
               start + waiting + "\nNo response from uCPU within 2000 ms.\n", FailureCode());
 }
 
@@ -142,9 +140,9 @@ TEST(ApplicationMode, OptionsWithoutTheirValue)
 
 TEST(Console, RawTextReachesTheFirmwareAndRepliesAreDecoded)
 {
-    ExpectRun(Console("", {{"", "VN?\n"}, {"VN=2.4.0.17\n", "exit\n"}}), Version, 0);
+    ExpectRun(Console("", {{"", "VN?\n"}, {"VN=2.4.0.17\n", "exit\n"}}), VersionOutput, 0);
     ExpectRun(Console("fault = noise\n", {{"", "VN?\n"}, {"VN=2.4.0.17\n", "exit\n"}}),
-              "0x00 0x7f 0xc3 " + Version, 0);
+              "0x00 0x7f 0xc3 " + VersionOutput, 0);
     // Small letters are text the firmware does not answer.
     ExpectRun(Console("", {{"", "vn?\n"}, {"", "exit\n"}}), "", 0);
 }
@@ -169,7 +167,7 @@ TEST(Console, ExtendedStatusOnABoardThatAnswersIt)
     EXPECT_NE(out.find("A1 12V0_DIG_ADCMP:   1.000 V\n"), std::string::npos);
     EXPECT_NE(out.find("Si5338: Error 0x2: Type 0x1\n0x53 0x54 \nThis board does not support "
                        "ST? (Status). Please use SX? (Extended Status) instead.\n" +
-                       Version),
+                       VersionOutput),
               std::string::npos)
         << "the refused reply is read whole: the next one is found\n"
         << out;
@@ -227,7 +225,7 @@ TEST(Console, I2cWriteThenReadBack)
 TEST(Console, EndOfInput)
 {
     // At the command word: as "exit".
-    ExpectRun(Console("", {{"", "VN?\n"}, {"VN=2.4.0.17\n", ""}}), Version, 0);
+    ExpectRun(Console("", {{"", "VN?\n"}, {"VN=2.4.0.17\n", ""}}), VersionOutput, 0);
     ExpectRun(Console("", {{"", "GF\n"}}),
               "\nEnter multisynth index: "
               "\nStandard input ended before the command was complete; it was not sent.\n",

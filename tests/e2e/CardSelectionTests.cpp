@@ -31,16 +31,6 @@ std::string Gen2(int index, int serial, int cardType = 12)
            "\ncard_type = " + std::to_string(cardType) + "\nfpga_type = 98\n";
 }
 
-ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments,
-           const std::string& input = "")
-{
-    ToolRun run;
-    run.SimConfiguration = configuration;
-    run.Arguments = arguments;
-    run.Input = input;
-    return run;
-}
-
 const std::string ThreeCards =
     Gen3(0, 30001, "0x10C") + Gen3(4, 30002, "0x104", "service") + Gen3(9, 30003, "0x106");
 

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <thread>
 
 using namespace MistleTest;
@@ -125,32 +125,6 @@ std::string Pattern(size_t size, unsigned seed)
     return bytes;
 }
 
-std::string Hex(const std::string& bytes)
-{
-    std::string text;
-    char digits[3];
-    for (unsigned char byte : bytes)
-    {
-        std::snprintf(digits, sizeof digits, "%02x", byte);
-        text += digits;
-    }
-    return text;
-}
-
-// The flash holds the image, chip 0x50 the I2C data, so reads and compares have something to
-// find and writes change nothing.
-std::string StateText(uint32_t card, const std::string& image, const std::string& i2c)
-{
-    std::string text = "card " + std::to_string(card) + "\n";
-    for (size_t at = 0; at < image.size(); at += 32)
-    {
-        char address[16];
-        std::snprintf(address, sizeof address, "0x%06x", static_cast<unsigned>(at));
-        text += std::string("flash ") + address + " " + Hex(image.substr(at, 32)) + "\n";
-    }
-    return text + "i2c 0 0x50 0x00 " + Hex(i2c) + "\n";
-}
-
 struct Outcome
 {
     bool Ran = false;
@@ -175,16 +149,19 @@ public:
 
     Outcome Run()
     {
-        const std::string folder =
-            "matrix/" + std::to_string(&TheCommand - Commands) + "-" + std::to_string(FaultIndex);
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
+        const std::string folder = FreshFolder("matrix/" + std::to_string(&TheCommand - Commands) +
+                                               "-" + std::to_string(FaultIndex));
         const std::string state = folder + "/cards.state";
         const std::string in = folder + "/in.bin";
         const std::string out = folder + "/out.bin";
         const std::string image = Pattern(1024, 3);
         const std::string i2c = Pattern(4, 9);
-        WriteFileBytes(state, StateText(Card, image, i2c));
+        // The flash holds the image, chip 0x50 the I2C data, so reads and compares have something
+        // to find and writes change nothing.
+        BoardMemory memory;
+        memory.Flash.assign(image.begin(), image.end());
+        std::copy(i2c.begin(), i2c.end(), memory.Devices[{0, 0x50}].Registers.begin());
+        WriteFileBytes(state, FormatBoardMemories({{Card, memory}}));
         WriteFileBytes(in, TheCommand.ServiceMode ? image : i2c);
         WriteFileBytes(out, Before);
 
@@ -198,9 +175,7 @@ public:
         if (TheCommand.Console)
         {
             run.Steps.push_back(After("", "VN?\n"));
-            ProcessStep leave = After("", "exit\n");
-            leave.DelayMilliseconds = 2500;
-            run.Steps.push_back(leave);
+            run.Steps.push_back(After("", "exit\n", 2500));
         }
 
         Outcome outcome;
@@ -214,7 +189,7 @@ public:
         outcome.RightExit = result.ExitCode == (exitCode == 0 ? 0 : FailureCode());
         outcome.SaidIt = result.Output.find(text) != std::string::npos;
         outcome.FilesIntact = OutputFileIsRight(out, exitCode == 0, image, i2c) &&
-                              StateIsIntact(state, image, i2c) && NoPartialFiles(folder);
+                              StateIsIntact(state, image, i2c) && PartialFiles(folder) == 0;
         outcome.Output = result.Output;
         return outcome;
     }
@@ -258,14 +233,6 @@ private:
                device != card.Devices.end() &&
                std::equal(i2c.begin(), i2c.end(), device->second.Registers.begin(),
                           [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; });
-    }
-
-    static bool NoPartialFiles(const std::string& folder)
-    {
-        for (const auto& entry : std::filesystem::directory_iterator(folder))
-            if (entry.path().filename().string().find(".part-") != std::string::npos)
-                return false;
-        return true;
     }
 
     const Command& TheCommand;

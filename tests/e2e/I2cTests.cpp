@@ -60,17 +60,13 @@ class I2cTransfers : public testing::Test
 protected:
     void SetUp() override
     {
-        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        State = ScratchPath("i2c-" + name + ".state");
+        State = TestScratchPath("devices.state");
         std::remove(State.c_str());
     }
 
     ToolRun Run(const std::vector<std::string>& arguments, const std::string& card = "") const
     {
-        ToolRun run;
-        run.SimConfiguration = "[gen3]\nindex = 0\n" + card + "[host]\nstate = " + State + "\n";
-        run.Arguments = arguments;
-        return run;
+        return On("[gen3]\nindex = 0\n" + card + "[host]\nstate = " + State + "\n", arguments);
     }
 
     std::string File(const std::string& name, const std::string& bytes) const

@@ -29,9 +29,7 @@ std::string Pattern(size_t size, unsigned seed)
 
 ProcessStep SignalAfter(const std::string& output, unsigned delay)
 {
-    ProcessStep step;
-    step.AfterOutput = output;
-    step.DelayMilliseconds = delay;
+    ProcessStep step = After(output, "", delay);
     step.Signal = InterruptSignal();
     return step;
 }
@@ -43,8 +41,7 @@ protected:
     {
         if (!CanSignalChildren())
             GTEST_SKIP() << "signals are sent to children only on POSIX systems";
-        const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
-        State = ScratchPath("interrupt-" + name + ".state");
+        State = TestScratchPath("cards.state");
         std::remove(State.c_str());
         // Seeds differ from run to run; the trace names the one that failed.
         Seed = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -52,10 +49,7 @@ protected:
 
     ToolRun Run(const std::string& card, const std::vector<std::string>& arguments) const
     {
-        ToolRun run;
-        run.SimConfiguration = "[gen3]\nindex = 0\n" + card + "[host]\nstate = " + State + "\n";
-        run.Arguments = arguments;
-        return run;
+        return On("[gen3]\nindex = 0\n" + card + "[host]\nstate = " + State + "\n", arguments);
     }
 
     BoardMemory SavedCard() const
@@ -168,9 +162,8 @@ TEST_F(Interruption, TheConsoleEndsAtTheCommandWord)
     run.Steps.push_back(SignalAfter("VN=2.4.0.17\n", 0));
     // Standard input stays open until the tool has answered the signal.
     run.Steps.push_back(After("Interrupted", ""));
-    ExpectRun(
-        run, "0x56 0x4e \nVN=2.4.0.17\n\nInterrupted: the console ended; nothing was being sent.\n",
-        FailureCode());
+    ExpectRun(run, VersionOutput + "\nInterrupted: the console ended; nothing was being sent.\n",
+              FailureCode());
 }
 
 // What an interrupted run must not do: leave the boot loader inside a page command. The stand-in

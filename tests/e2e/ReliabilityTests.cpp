@@ -16,34 +16,6 @@ namespace
 {
 
 const std::string NoCards = "\nNo Corvane cards could be found that are ready for use!\n";
-const std::string Version = "0x56 0x4e \nVN=2.4.0.17\n";
-
-ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments)
-{
-    ToolRun run;
-    run.SimConfiguration = configuration;
-    run.Arguments = arguments;
-    return run;
-}
-
-// A folder of the test's own, empty, named relative to where the tool runs (service-mode file
-// names cannot begin with '/').
-std::string FreshFolder(const std::string& name)
-{
-    std::filesystem::remove_all(name);
-    std::filesystem::create_directories(name);
-    return name;
-}
-
-// Leftovers of files that were never completed.
-size_t PartialFiles(const std::string& folder)
-{
-    size_t count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(folder))
-        if (entry.path().filename().string().find(".part-") != std::string::npos)
-            ++count;
-    return count;
-}
 
 // Starts the tool under a shell that limits the size of every file it writes to nothing, as a
 // full disk would; the signal for a file grown too large is ignored, so the write just fails.
@@ -62,9 +34,7 @@ TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
     ToolRun first = On(twoCards, {"/index", "0"});
     first.TemporaryFolder = folder;
     first.Steps.push_back(After("", "VN?\n"));
-    ProcessStep later = After("VN=2.4.0.17\n", "exit\n");
-    later.DelayMilliseconds = 7000;
-    first.Steps.push_back(later);
+    first.Steps.push_back(After("VN=2.4.0.17\n", "exit\n", 7000));
     ProcessResult firstResult;
     std::thread holder([&] { firstResult = RunTool(first); });
     SleepMilliseconds(1500);
@@ -80,11 +50,11 @@ TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
     EXPECT_LT(waited.ElapsedSeconds(), 5.0);
     ToolRun other = On(twoCards, {"/index", "1", "/v"});
     other.TemporaryFolder = folder;
-    ExpectRun(other, Version, 0); // another card is not held up
+    ExpectRun(other, VersionOutput, 0); // another card is not held up
 
     holder.join();
     EXPECT_EQ(firstResult.ExitCode, 0);
-    EXPECT_EQ(firstResult.Output, Version);
+    EXPECT_EQ(firstResult.Output, VersionOutput);
 }
 
 TEST(StateLock, TwoRunsOnOneStateFileKeepBothUpdates)
@@ -165,7 +135,7 @@ TEST(BadInput, AHugeInputFileIsRefusedWithoutBeingRead)
     }
     CStopwatch watch;
     ExpectRun({"/i2c_wr", "/in", huge}, "\nInput file (" + huge + ") too large!", FailureCode());
-    const std::string relative = std::filesystem::relative(huge).string();
+    const std::string relative = RelativeScratchPath("huge-input.bin");
     ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", relative, "0"}),
               "\nError input file " + relative + " does not fit: the flash ends at 0x020000!\n",
               FailureCode());
@@ -225,6 +195,6 @@ TEST(BadInput, MalformedStandInFiles)
     ExpectRun(On("[gen3]\nindex = first\n", {"/v"}), NoCards, FailureCode());
     const std::string state = ScratchPath("malformed.state");
     WriteFileBytes(state, "card 0\nflash zz\n");
-    ExpectRun(On("[gen3]\nindex = 0\n[host]\nstate = " + state + "\n", {"/v"}), Version, 0);
+    ExpectRun(On("[gen3]\nindex = 0\n[host]\nstate = " + state + "\n", {"/v"}), VersionOutput, 0);
     EXPECT_EQ(ReadFileBytes(state), "card 0\nflash zz\n") << "a state file it cannot read is kept";
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 using namespace MistleTest;
 
 namespace
@@ -31,9 +29,9 @@ std::string RefusedImage()
 {
     static const std::string path = []
     {
-        const std::string image = ScratchPath("scenario-refused-image.bin");
+        const std::string image = RelativeScratchPath("scenario-refused-image.bin");
         WriteFileBytes(image, "ABCD");
-        return std::filesystem::relative(image).string();
+        return image;
     }();
     return path;
 }

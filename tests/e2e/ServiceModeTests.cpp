@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 
 using namespace MistleTest;
 
@@ -34,13 +33,10 @@ template <typename... Values> std::string Format(const char* format, Values... v
     return text;
 }
 
-// A scratch file of the running test, named relative to the folder the test runs in: the tool
-// takes a word that begins with '/' for an option, never for a file name.
+// A scratch file of the running test, named relative to the folder the test runs in.
 std::string Scratch(const std::string& name)
 {
-    const auto* test = testing::UnitTest::GetInstance()->current_test_info();
-    const std::string path = ScratchPath(std::string("service-") + test->name() + "-" + name);
-    return std::filesystem::relative(path).string();
+    return RelativeScratchPath(TestName() + "-" + name);
 }
 
 std::string Pattern(uint32_t size, uint8_t seed)
@@ -70,10 +66,7 @@ public:
     }
     ToolRun Run(const std::vector<std::string>& arguments) const
     {
-        ToolRun run;
-        run.SimConfiguration = Configuration;
-        run.Arguments = arguments;
-        return run;
+        return On(Configuration, arguments);
     }
 
 private:
@@ -138,17 +131,9 @@ void ExpectWholeFlashRoundTrip(const Card& card, const std::vector<std::string>&
 }
 
 // Temporary files that the tool left beside the files of this test.
-int LeftoverTemporaryFiles()
+size_t LeftoverTemporaryFiles()
 {
-    const std::string prefix = std::filesystem::path(Scratch("")).filename().string();
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(ScratchPath("")))
-    {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind(prefix, 0) == 0 && name.find(".part-") != std::string::npos)
-            ++count;
-    }
-    return count;
+    return PartialFiles(ScratchPath(""), TestName() + "-");
 }
 
 } // namespace
@@ -239,7 +224,7 @@ TEST(ServiceMode, NothingPastTheEndOfTheFlashAndTheFileTheUserHadStays)
     ExpectRun(service.Run({"/r", kept, "0x3F00", "0x101"}),
               "\nError read size too large: the flash ends at 0x004000!\n", FailureCode());
     EXPECT_EQ(ReadFileBytes(kept), "the file the user had");
-    EXPECT_EQ(LeftoverTemporaryFiles(), 0);
+    EXPECT_EQ(LeftoverTemporaryFiles(), 0u);
 
     ExpectRun(service.Run({"/w", tooLong, "0x3F01"}), notFitting(tooLong), FailureCode());
     ExpectRun(service.Run({"/c", empty, "0x4001"}), notFitting(empty), FailureCode());
@@ -302,7 +287,7 @@ TEST(ServiceMode, ABootLoaderThatStopsMidPageEndsTheRunAndTheFileStays)
                   "\nThe boot loader sent no byte for 2000 ms: reading stopped at page 1 of 3.\n",
               FailureCode());
     EXPECT_EQ(ReadFileBytes(kept), "the file the user had");
-    EXPECT_EQ(LeftoverTemporaryFiles(), 0);
+    EXPECT_EQ(LeftoverTemporaryFiles(), 0u);
 }
 
 TEST(ServiceMode, ACardWithoutProfileReadsOnlyTheVersion)

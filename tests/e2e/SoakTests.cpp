@@ -67,9 +67,7 @@ SoakRun Soak(unsigned milliseconds)
     ToolRun run;
     run.SimConfiguration =
         "[gen3]\nindex = 0\nmodel = 0x107\nchatter = 100\n[host]\ntrace = " + trace + "\n";
-    ProcessStep leave = After("", "exit\n");
-    leave.DelayMilliseconds = milliseconds;
-    run.Steps.push_back(leave);
+    run.Steps.push_back(After("", "exit\n", milliseconds));
     run.TimeoutMilliseconds = milliseconds + 15000;
     SoakRun soak;
     CStopwatch watch;

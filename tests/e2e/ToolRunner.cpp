@@ -25,15 +25,9 @@ std::string LibraryPathWithSim()
 
 int RunCounter = 0;
 
-std::string TestName()
-{
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    return test ? std::string(test->test_suite_name()) + "-" + test->name() : "outside-tests";
-}
-
 std::string TestTemporaryFolder()
 {
-    const std::string folder = ScratchPath("tmp-" + TestName());
+    const std::string folder = TestScratchPath("tmp");
     std::filesystem::create_directories(folder);
     return folder;
 }
@@ -45,6 +39,16 @@ std::string UniqueConfigurationName()
 }
 
 } // namespace
+
+ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments,
+           const std::string& input)
+{
+    ToolRun run;
+    run.SimConfiguration = configuration;
+    run.Arguments = arguments;
+    run.Input = input;
+    return run;
+}
 
 ProcessResult RunTool(const ToolRun& run)
 {
@@ -68,24 +72,25 @@ ProcessResult RunTool(const ToolRun& run)
         WriteFileBytes(configPath, run.SimConfiguration);
         request.Environment.emplace_back("TVXSIM_CONFIG", configPath);
     }
-    request.Program = run.Wrapper.empty() ? MISTLE_EXECUTABLE : run.Wrapper.front();
     if (!run.Wrapper.empty())
     {
-        std::vector<std::string> wrapped(run.Wrapper.begin() + 1, run.Wrapper.end());
-        wrapped.push_back(MISTLE_EXECUTABLE);
-        wrapped.insert(wrapped.end(), run.Arguments.begin(), run.Arguments.end());
-        request.Arguments = wrapped;
+        request.Program = run.Wrapper.front();
+        request.Arguments.assign(run.Wrapper.begin() + 1, run.Wrapper.end());
+        request.Arguments.push_back(MISTLE_EXECUTABLE);
+        request.Arguments.insert(request.Arguments.end(), run.Arguments.begin(),
+                                 run.Arguments.end());
     }
     ProcessResult result = RunProcess(request);
     result.Output = ProgramOutputFromTextMode(result.Output);
     return result;
 }
 
-ProcessStep After(const std::string& output, const std::string& send)
+ProcessStep After(const std::string& output, const std::string& send, unsigned delayMilliseconds)
 {
     ProcessStep step;
     step.AfterOutput = output;
     step.Send = send;
+    step.DelayMilliseconds = delayMilliseconds;
     return step;
 }
 
@@ -130,6 +135,41 @@ std::string ScenarioPath(const std::string& name)
 std::string ScratchPath(const std::string& name)
 {
     return std::string(MISTLE_TEST_SCRATCH_DIR) + "/" + name;
+}
+
+std::string TestName()
+{
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    return test ? std::string(test->test_suite_name()) + "-" + test->name() : "outside-tests";
+}
+
+std::string TestScratchPath(const std::string& name)
+{
+    return ScratchPath(TestName() + "-" + name);
+}
+
+std::string RelativeScratchPath(const std::string& name)
+{
+    return std::filesystem::relative(ScratchPath(name)).string();
+}
+
+std::string FreshFolder(const std::string& name)
+{
+    std::filesystem::remove_all(name);
+    std::filesystem::create_directories(name);
+    return name;
+}
+
+size_t PartialFiles(const std::string& folder, const std::string& prefix)
+{
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+    {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && name.find(".part-") != std::string::npos)
+            ++count;
+    }
+    return count;
 }
 
 } // namespace MistleTest

@@ -27,10 +27,19 @@ struct ToolRun
     unsigned TimeoutMilliseconds = 20000; // the run is killed after this
 };
 
+// What "/v" prints against the default simulated card.
+inline const std::string VersionOutput = "0x56 0x4e \nVN=2.4.0.17\n";
+
+// A run of the tool with these arguments and standard input, against the stand-in configured by
+// this text.
+ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments,
+           const std::string& input = "");
+
 Corvane::Common::ProcessResult RunTool(const ToolRun& run);
 
-// A paced step: once the output shows the text, type the line.
-Corvane::Common::ProcessStep After(const std::string& output, const std::string& send);
+// A paced step: once the output shows the text, and the delay after it has passed, type the line.
+Corvane::Common::ProcessStep After(const std::string& output, const std::string& send,
+                                   unsigned delayMilliseconds = 0);
 
 // Shorthand for a run with arguments only, against the default simulated card.
 Corvane::Common::ProcessResult RunTool(const std::vector<std::string>& arguments);
@@ -48,7 +57,23 @@ std::string ToolExecutable();
 // A shipped scenario of the stand-in, by its file name.
 std::string ScenarioPath(const std::string& name);
 
-// A scratch folder of this test program.
+// A scratch file of this test program.
 std::string ScratchPath(const std::string& name);
+
+// The running test as "Suite-Name": test programs run side by side, each test on files of its own.
+std::string TestName();
+
+// A scratch file of the running test.
+std::string TestScratchPath(const std::string& name);
+
+// A scratch file named relative to the folder the test runs in: the tool takes a word that begins
+// with '/' for an option, never for a file name.
+std::string RelativeScratchPath(const std::string& name);
+
+// An empty folder, named relative to the folder the test runs in (as above).
+std::string FreshFolder(const std::string& name);
+
+// Leftovers of files that were never completed, in the folder, of names that begin with prefix.
+size_t PartialFiles(const std::string& folder, const std::string& prefix = "");
 
 } // namespace MistleTest

@@ -7,7 +7,6 @@
 #include "app/FirstPass.h"
 #include "service/ServiceOptions.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 

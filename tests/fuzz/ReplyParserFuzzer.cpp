@@ -11,7 +11,6 @@
 #include "link/LinkState.h"
 #include "link/ReplyParser.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>

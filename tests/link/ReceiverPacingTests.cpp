@@ -55,9 +55,9 @@ protected:
     double SecondsUntilVersionPrinted(uint32_t before)
     {
         CStopwatch watch;
-        while (VersionRepliesPrinted == before && watch.ElapsedSeconds() < 10)
-            SleepMilliseconds(1);
-        return VersionRepliesPrinted == before ? 1e9 : watch.ElapsedSeconds();
+        return WaitUntil([&] { return VersionRepliesPrinted != before; }, 10)
+                   ? watch.ElapsedSeconds()
+                   : 1e9;
     }
 
     CMailboxModelCard* Card = nullptr;

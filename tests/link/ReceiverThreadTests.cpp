@@ -2,6 +2,8 @@
 // the events, the receiver thread takes the replies out of the mailbox, and Shutdown ends it all.
 // The card is an in-process model whose mailbox register is plain atomics, so that these tests
 // also run under ThreadSanitizer, which cannot host the stand-in's fault trap.
+#include "MailboxModelCard.h"
+
 #include "board/I2CTransfers.h"
 #include "cards/CTVX3Card.h"
 #include "link/CommandFrames.h"
@@ -17,13 +19,13 @@
 #include <atomic>
 #include <cstring>
 #include <deque>
-#include <functional>
 #include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
 using namespace Corvane::Common;
+using MistleTest::WaitUntil;
 
 namespace
 {
@@ -153,18 +155,6 @@ private:
     std::map<uint8_t, std::array<uint8_t, 256>> I2cRegisters;
     std::thread Firmware;
 };
-
-bool WaitUntil(const std::function<bool()>& condition, double seconds = 5.0)
-{
-    CStopwatch waiting;
-    while (!condition())
-    {
-        if (waiting.ElapsedSeconds() > seconds)
-            return false;
-        SleepMilliseconds(1);
-    }
-    return true;
-}
 
 class ReceiverThreadWithModelCard : public testing::Test
 {
