@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the package of one build (a Debian package natively, a zip for the Windows cross build)
-# with cpack, unpacks it and checks it: it holds the tool and its README and nothing else (above
-# all no stand-in board library), and the unpacked tool, started from its own folder in a clean
-# environment, finds no card, because nothing but the maker's libraries can give it one.
+# with cpack, unpacks it and checks it: it holds the tool, its README, its licence and (Debian) its
+# manual page and changelog, and nothing else (above all no stand-in board library), and the
+# unpacked tool, started from its own folder in a clean environment, finds no card, because
+# nothing but the maker's libraries can give it one.
 #
 #   check-package.sh CPACK BUILD_DIR WORK_DIR deb
 #   check-package.sh CPACK BUILD_DIR WORK_DIR zip WINE
@@ -27,7 +28,9 @@ single() {
 }
 
 rm -rf "$work"
-mkdir -p "$work/unpacked"
+mkdir -p "$work/unpacked" "$work/tmp"
+# A temporary folder of the test's own, for cpack and for the tool's card locks.
+export TMPDIR=$work/tmp
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
     {
         cat "$work/cpack.log" >&2
@@ -47,12 +50,13 @@ deb)
     done
     dpkg-deb --extract "$package" "$work/unpacked"
     root=$work/unpacked
-    expected_files=(usr/bin/mistle usr/share/doc/mistle/README.md)
+    expected_files=(usr/bin/mistle usr/share/doc/mistle/{README.md,copyright,changelog.Debian.gz}
+        usr/share/man/man1/mistle.1.gz usr/share/lintian/overrides/mistle)
     tool_dir=usr/bin
     tool=./mistle
     # On Linux the tool writes each new line as it is.
     expected_output=$'\nNo Corvane cards could be found that are ready for use!\n'
-    run=(env -i PATH=/usr/bin:/bin)
+    run=(env -i PATH=/usr/bin:/bin "TMPDIR=$TMPDIR")
     ;;
 zip)
     wine=$5
@@ -60,7 +64,7 @@ zip)
     (cd "$work/unpacked" && cmake -E tar xf "$package")
     # The zip unpacks into one folder named after the package.
     root=$(single "$work"/unpacked/*)
-    expected_files=(README.md mistle.exe)
+    expected_files=(LICENSE README.md mistle.exe)
     tool_dir=.
     tool=mistle.exe
     # The tool prints through the C run-time in text mode, which writes each new line as CR LF.
