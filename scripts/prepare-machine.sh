@@ -2,12 +2,13 @@
 # Installs what a fresh Debian machine lacks to build and test mistle: the native tool chain,
 # GoogleTest, the MinGW-w64 cross compiler and wine for the Windows build, what CPack needs to
 # find the Debian package's dependencies (file, dpkg-shlibdeps), clang's sanitizer and fuzzer
-# run-times, the symbolizer that puts names into their reports, and Python 3 for the benchmark's
-# measurements. Needs root (or sudo).
+# run-times, the symbolizer that puts names into their reports, Python 3 for the benchmark's
+# measurements, and what the package tests run: lintian, groff and man for the manual page, and
+# ansible-core for the playbooks. Needs root (or sudo).
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64
-    file dpkg-dev libclang-rt-14-dev llvm python3)
+    file dpkg-dev libclang-rt-14-dev llvm python3 lintian groff-base man-db ansible-core)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

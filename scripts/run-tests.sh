@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds mistle and runs every test: natively with g++ and clang, the Windows build (MinGW-w64)
-# under wine, then the clang builds with the sanitizers and each fuzz target for a short time.
+# under wine, then the clang builds with the sanitizers and each fuzz target for a short time. A
+# Release build of the tool and the stand-in, with warnings as errors, takes the first-run tour, so
+# that the optimisation a distribution builds with stays free of warnings.
 # Stops at the first suite that fails; its CTest summary (or the sanitizer's or fuzzer's report)
 # is the last thing printed.
 set -euo pipefail
@@ -60,7 +62,18 @@ run_fuzz_targets() {
     done
 }
 
+# The tool and the stand-in only: the suites run in the builds above and below.
+run_release_tour() {
+    echo "==== linux-release: configure, build the tool and the stand-in, tour"
+    cmake --preset linux-release >/dev/null
+    cmake --build --preset linux-release --target mistle mistle_sim_libraries
+    local work=build/linux-release
+    scripts/tour.sh $work/app/mistle $work/simlib $work >$work/tour.log || { cat $work/tour.log && return 1; }
+    tail -n 1 $work/tour.log
+}
+
 run_suite linux
+run_release_tour
 run_suite linux-clang
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && [ -x /usr/lib/wine/wine64 ]; then
     # One wine server for all test programs, instead of one start-up per program.
