@@ -68,7 +68,7 @@ std::string LoopBackOutput(uint32_t blocks, bool badEcho)
 
 } // namespace
 
-TEST(ApplicationMode, VersionIsPrintedByTheReceiverAndEndsTheRun)
+TEST(ApplicationMode, TheVersionLineEndsTheRunAndNoVersionIsAFailure)
 {
     ProcessResult version, busAlone;
     const double versionSeconds = SecondsToRun(OnCard("", {"/v"}), version);
@@ -78,24 +78,17 @@ TEST(ApplicationMode, VersionIsPrintedByTheReceiverAndEndsTheRun)
     EXPECT_LT(versionSeconds, busSeconds + 0.5) << "no fixed wait after the version line";
     ExpectRun(OnCard("firmware_version = 1.2.65535.0\n", {"/v"}), "0x56 0x4e \nVN=1.2.65535.0\n",
               0);
-}
-
-TEST(ApplicationMode, AMissingVersionIsAFailure)
-{
     ExpectRun(OnCard("fault = silent\n", {"/v"}), "\nThe firmware sent no version.\n",
               FailureCode());
 }
 
-TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytes)
+TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytesAndBadEchoes)
 {
     ExpectRun({"/lb", "32"}, LoopBackOutput(2, false), 0);
     ExpectRun({"/lb", "15"}, LoopBackOutput(0, false), 0);
     ExpectRun({"/lb", "0x20"}, LoopBackOutput(2, false), 0);
     ExpectRun({"/lb", "0X20"}, LoopBackOutput(0, false), 0); // a capital X scans as decimal 0
-}
-
-TEST(ApplicationMode, LoopBackReportsBadEchoesAndStillSucceeds)
-{
+    // Bad echoes are counted, and the test still succeeds.
     ExpectRun(OnCard("fault = bad_echo\n", {"/lb", "32"}), LoopBackOutput(2, true), 0);
 }
 
