@@ -93,7 +93,7 @@ std::atomic<unsigned> QuietBoundMilliseconds{0};
 std::atomic<bool> FellQuiet{false};
 CAutoResetEvent QuietStopDone;
 
-// The receiver's side of that wish, looked at after every poll.
+// The receiver's side of that wish, looked at before every poll.
 class CQuietStop
 {
 public:
