@@ -142,7 +142,7 @@ private:
     }
 
     // A word that is no number, a negative one or one too large for what it means ends the run:
-    // taken as the Part's default it would send the command somewhere the user did not ask for.
+    // taken as the default of 0 it would send the command somewhere the user did not ask for.
     void TakeNumber(const NumberOption& option, const char* text)
     {
         ApplicationOptions& options = Result.Options;
