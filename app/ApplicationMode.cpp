@@ -12,8 +12,8 @@
 #include "link/ReceiverThread.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
-#include "platform/Time.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -23,8 +23,10 @@ namespace Corvane::Common
 namespace
 {
 
-// "/v" and "/blow_etc" give the firmware this long to answer and to settle.
+// "/blow_etc" gives the elapsed-time counter this long to settle before and after.
 const unsigned SettleMilliseconds = 1000;
+// "/v" ends with the version, or after this long without it.
+const unsigned VersionWaitMilliseconds = 1000;
 
 void PrintCurrentStatusRecord(const uint8_t* record, bool withClockStatus, std::FILE* output)
 {
@@ -83,37 +85,34 @@ int RunLoopBackTest(uint32_t size)
     return 0;
 }
 
-int ReadVersion()
-{
-    const uint32_t before = VersionRepliesPrinted;
-    if (!SendFrame(VersionRequestFrame()))
-        return -1;
-    if (!PauseUnlessInterrupted(SettleMilliseconds))
-    {
-        PrintText("\nInterrupted while waiting for the firmware's version.\n");
-        return -1;
-    }
-    if (VersionRepliesPrinted == before)
-    {
-        // Without this a silent firmware would look like a successful run.
-        PrintText("\nThe firmware sent no version.\n");
-        return -1;
-    }
-    return 0;
-}
-
-// The answer may take the microcontroller's patience; an interruption ends the wait early.
-bool AwaitReconfigureAnswer()
+// Waits for the event at most the given time; false when it did not come or an interruption did.
+bool AwaitUnlessInterrupted(CAutoResetEvent& event, unsigned milliseconds)
 {
     const unsigned slice = 10;
-    for (unsigned waited = 0; waited < MicrocontrollerPatienceMilliseconds(); waited += slice)
+    for (unsigned waited = 0; waited < milliseconds; waited += slice)
     {
-        if (ReconfigureReplyEvent.WaitFor(slice))
+        if (event.WaitFor(std::min(slice, milliseconds - waited)))
             return true;
         if (IsInterrupted())
             return false;
     }
     return false;
+}
+
+int ReadVersion()
+{
+    const uint32_t before = VersionRepliesPrinted;
+    VersionReplyEvent.Reset();
+    if (!SendFrame(VersionRequestFrame()))
+        return -1;
+    AwaitUnlessInterrupted(VersionReplyEvent, VersionWaitMilliseconds);
+    if (VersionRepliesPrinted != before)
+        return 0;
+    if (IsInterrupted())
+        PrintText("\nInterrupted while waiting for the firmware's version.\n");
+    else
+        PrintText("\nThe firmware sent no version.\n"); // else a silent firmware would pass
+    return -1;
 }
 
 int RequestSelfReconfigure()
@@ -127,7 +126,7 @@ int RequestSelfReconfigure()
         return -1;
     }
     PrintText("\nCommand sent waiting for response.\n");
-    if (!AwaitReconfigureAnswer())
+    if (!AwaitUnlessInterrupted(ReconfigureReplyEvent, MicrocontrollerPatienceMilliseconds()))
     {
         ReconfigurePending = false;
         if (IsInterrupted())

@@ -39,6 +39,19 @@ const FlagOption FlagOptions[] = {
 const char* const FirstPassFlags[] = {"/?", "/fs", "/fa", "/fo"};
 const char* const FirstPassValueOptions[] = {"/sn", "/index"};
 
+// The options that take a file name.
+struct FileOption
+{
+    const char* Name;
+    const char* MissingMessage;
+    std::optional<std::string> ApplicationOptions::*FileName;
+};
+
+const FileOption FileOptions[] = {
+    {"/in", "\n/in must be followed by file name\n", &ApplicationOptions::InputFileName},
+    {"/out", "\n/out must be followed by file name\n", &ApplicationOptions::OutputFileName},
+};
+
 const char* const SizeMissing = "\n/size must be followed by size in bytes (in hex: 0x0)\n";
 
 // The options that take a number, what the number is, and the largest one that means anything:
@@ -75,6 +88,16 @@ template <size_t Count> bool IsOneOf(const char* argument, const char* const (&o
     return false;
 }
 
+// The entry of a table of options that has this name; null when none has.
+template <typename Option, size_t Count>
+const Option* FindOption(const char* argument, const Option (&options)[Count])
+{
+    for (const Option& option : options)
+        if (Is(argument, option.Name))
+            return &option;
+    return nullptr;
+}
+
 class CSecondPass
 {
 public:
@@ -98,24 +121,18 @@ private:
             ++Next;
             return;
         }
-        for (const FlagOption& flag : FlagOptions)
-            if (Is(argument, flag.Name))
-            {
-                options.*flag.Flag = true;
-                return;
-            }
+        if (const FlagOption* flag = FindOption(argument, FlagOptions))
+        {
+            options.*flag->Flag = true;
+            return;
+        }
         const char* value = nullptr;
-        if (Is(argument, "/in"))
+        if (const FileOption* file = FindOption(argument, FileOptions))
         {
-            if (TakeValue("\n/in must be followed by file name\n", value))
-                options.InputFileName = value;
+            if (TakeValue(file->MissingMessage, value))
+                options.*file->FileName = value;
         }
-        else if (Is(argument, "/out"))
-        {
-            if (TakeValue("\n/out must be followed by file name\n", value))
-                options.OutputFileName = value;
-        }
-        else if (const NumberOption* number = FindNumberOption(argument))
+        else if (const NumberOption* number = FindOption(argument, NumberOptions))
         {
             if (TakeValue(number->MissingMessage, value))
                 TakeNumber(*number, value);
@@ -124,16 +141,8 @@ private:
             Print("\nUnknown argument: %s\n", argument);
     }
 
-    static const NumberOption* FindNumberOption(const char* argument)
-    {
-        for (const NumberOption& option : NumberOptions)
-            if (Is(argument, option.Name))
-                return &option;
-        return nullptr;
-    }
-
     // A word that is no number, a negative one or one too large for what it means ends the run:
-    // taken as the Part's default it would send the command somewhere the user did not ask for.
+    // taken as the default of 0 it would send the command somewhere the user did not ask for.
     void TakeNumber(const NumberOption& option, const char* text)
     {
         ApplicationOptions& options = Result.Options;
@@ -185,6 +194,12 @@ bool ScanApplicationNumber(const char* text, bool decimalOnly, uint32_t& value)
         return false;
     value = static_cast<uint32_t>(number);
     return true;
+}
+
+bool IsApplicationOption(const char* word)
+{
+    return FindOption(word, FlagOptions) || FindOption(word, FileOptions) ||
+           FindOption(word, NumberOptions);
 }
 
 SecondPassResult RunSecondPass(int argc, const char* const* argv)

@@ -36,6 +36,9 @@ struct SecondPassResult
 // does not know and goes on.
 SecondPassResult RunSecondPass(int argc, const char* const* argv);
 
+// True for the words of the options of application mode.
+bool IsApplicationOption(const char* word);
+
 // "/lb", "/size", "/ca" and "/a": hexadecimal after "0x" (a small x only), otherwise decimal
 // (always decimal for "/bus"). Digits that end early give the number they make, as the C library
 // scans it. False for a word that begins with no digit, a negative number and one beyond 32 bits.

@@ -3,6 +3,8 @@
 #include "board/ElapsedTimeCounter.h"
 #include "link/CommandFrames.h"
 #include "link/LinkState.h"
+#include "link/Mailbox.h"
+#include "link/ReceiverThread.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
 
@@ -17,6 +19,9 @@ namespace
 
 // The command word is read as into a buffer of 80 characters.
 const size_t MaximumWordCharacters = 79;
+// When the input ends, the firmware's replies to what was sent come in until it has been quiet
+// this long, or for the microcontroller's patience at the most.
+const unsigned QuietBeforeEndMilliseconds = 300;
 
 enum class Step
 {
@@ -34,10 +39,16 @@ public:
         std::string word;
         while (KeepRunning)
         {
-            // The end of the input ends the console as "exit" does; so does an interruption, but
-            // as a failed run.
-            if (IsInterrupted() || !Input.ReadWord(word, MaximumWordCharacters))
-                return IsInterrupted() ? Interrupted() : 0;
+            // The end of the input ends the console as "exit" does, once the replies to what was
+            // sent have been printed; an interruption ends it at once, as a failed run.
+            const bool read = !IsInterrupted() && Input.ReadWord(word, MaximumWordCharacters);
+            if (IsInterrupted())
+                return Interrupted();
+            if (!read)
+            {
+                HearTheFirmwareOut();
+                return 0;
+            }
             if (Perform(word) == Step::Failed)
                 return -1;
         }
@@ -158,8 +169,15 @@ private:
             PrintText("\nInterrupted: the command was not sent.\n");
             return Step::Failed;
         }
+        HearTheFirmwareOut();
         PrintText("\nStandard input ended before the command was complete; it was not sent.\n");
         return Step::Failed;
+    }
+
+    // A script's requests are answered after its input has ended: the run waits for them.
+    static void HearTheFirmwareOut()
+    {
+        StopReceiverWhenQuiet(QuietBeforeEndMilliseconds, MicrocontrollerPatienceMilliseconds());
     }
 
     Step Send(const CommandFrame& frame)

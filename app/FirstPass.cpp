@@ -83,6 +83,33 @@ const ValueOption Gain0Option{"/gen_gain0", "\n/gen_gain0 must be followed by ga
 const ValueOption Gain1Option{"/gen_gain1", "\n/gen_gain1 must be followed by gain setting.\n"};
 const ValueOption SerialOption{"/sn", "\n/sn must be followed by serial number.\n"};
 const ValueOption IndexOption{"/index", "\n/index must be followed by index.\n"};
+const ValueOption* const ValueOptions[] = {&ImageFileOption, &Gain0Option, &Gain1Option,
+                                           &SerialOption, &IndexOption};
+
+const char* const HelpOption = "/?";
+
+// The options that only set a flag.
+struct FlagOption
+{
+    const char* Name;
+    bool FirstPassOptions::*Flag;
+};
+
+const FlagOption FlagOptions[] = {
+    {"/am", &FirstPassOptions::ApplicationModeCheck},
+    {"/sm", &FirstPassOptions::ServiceModeCheck},
+    {"/fs", &FirstPassOptions::ForceServiceMode},
+    {"/fa", &FirstPassOptions::ForceApplicationMode},
+    {"/fo", &FirstPassOptions::ForceOpen},
+};
+
+const FlagOption* FindFlagOption(const char* argument)
+{
+    for (const FlagOption& option : FlagOptions)
+        if (Is(argument, option.Name))
+            return &option;
+    return nullptr;
+}
 
 FirstPassResult Fail(FirstPassResult result, const char* message)
 {
@@ -110,6 +137,16 @@ bool ScanDecimal(const char* text, int32_t& value)
     return true;
 }
 
+bool IsFirstPassOption(const char* word)
+{
+    if (Is(word, HelpOption) || FindFlagOption(word) != nullptr)
+        return true;
+    for (const ValueOption* option : ValueOptions)
+        if (Is(word, option->Name))
+            return true;
+    return false;
+}
+
 FirstPassResult RunFirstPass(int argc, const char* const* argv)
 {
     FirstPassResult result;
@@ -118,22 +155,14 @@ FirstPassResult RunFirstPass(int argc, const char* const* argv)
     {
         const char* argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (Is(argument, "/?"))
+        if (Is(argument, HelpOption))
         {
             PrintHelp();
             result.ExitCode = 0;
             return result;
         }
-        else if (Is(argument, "/am"))
-            options.ApplicationModeCheck = true;
-        else if (Is(argument, "/sm"))
-            options.ServiceModeCheck = true;
-        else if (Is(argument, "/fs"))
-            options.ForceServiceMode = true;
-        else if (Is(argument, "/fa"))
-            options.ForceApplicationMode = true;
-        else if (Is(argument, "/fo"))
-            options.ForceOpen = true;
+        else if (const FlagOption* flag = FindFlagOption(argument))
+            options.*flag->Flag = true;
         else if (Is(argument, ImageFileOption.Name))
         {
             if (!hasValue)

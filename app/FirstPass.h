@@ -34,6 +34,9 @@ struct FirstPassResult
 
 FirstPassResult RunFirstPass(int argc, const char* const* argv);
 
+// True for the words of the options that every mode knows.
+bool IsFirstPassOption(const char* word);
+
 void PrintHelp();
 
 // Reads a decimal number as the tool reads "%d" values: leading white space, an optional sign,

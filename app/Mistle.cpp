@@ -4,6 +4,7 @@
 #include "CardSelection.h"
 #include "ConfigImage.h"
 #include "FirstPass.h"
+#include "OptionWords.h"
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
 #include "platform/Interruption.h"
@@ -54,8 +55,8 @@ int RunWithCard(const FirstPassOptions& options, int argc, const char* const* ar
     if (const std::optional<int> ended = SelectAndOpenCard(options))
         return EndRun(*ended);
     if (IsServiceMode(options))
-        return EndRun(
-            RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc, argv));
+        return EndRun(RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc,
+                                     argv, IsOptionWord));
     return EndRun(RunApplicationMode(options, argc, argv));
 }
 

@@ -8,6 +8,7 @@ std::atomic<bool> ReconfigurePending{false};
 std::atomic<uint8_t> ReplyChar{0};
 uint8_t I2cReadData[8] = {};
 std::atomic<uint32_t> VersionRepliesPrinted{0};
+CAutoResetEvent VersionReplyEvent;
 
 CAutoResetEvent ReadReplyEvent;
 CAutoResetEvent WriteReplyEvent;
@@ -28,6 +29,7 @@ void Shutdown()
     ReadReplyEvent.Set();
     WriteReplyEvent.Set();
     ReconfigureReplyEvent.Set();
+    VersionReplyEvent.Set();
     ReceiverWakeEvent.Set();
     if (ReceiverThread)
     {

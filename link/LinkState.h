@@ -25,6 +25,8 @@ extern uint8_t I2cReadData[8];
 // How many version replies the receiver thread has printed, so that a run can tell whether one
 // came.
 extern std::atomic<uint32_t> VersionRepliesPrinted;
+// Set once a version reply has been printed.
+extern CAutoResetEvent VersionReplyEvent;
 
 extern CAutoResetEvent ReadReplyEvent;
 extern CAutoResetEvent WriteReplyEvent;

@@ -85,7 +85,60 @@ private:
     unsigned IdleWait = FirstIdleWaitMilliseconds;
 };
 
+// The main thread's wish that the receiver end once the firmware is quiet. Only the receiver knows
+// whether a reply is coming in, so it decides when, and says so through the event.
+std::atomic<bool> QuietWanted{false};
+std::atomic<unsigned> QuietMilliseconds{0};
+std::atomic<unsigned> QuietBoundMilliseconds{0};
+std::atomic<bool> FellQuiet{false};
+CAutoResetEvent QuietStopDone;
+
+// The receiver's side of that wish, looked at before every poll.
+class CQuietStop
+{
+public:
+    // True when the receiver is to end now.
+    bool Due(CReplyParser& parser, const CStopwatch& sinceLastByte)
+    {
+        if (!QuietWanted)
+            return false;
+        if (!Asked)
+        {
+            Asked = true;
+            SinceAsked.Restart();
+        }
+        const double asked = SinceAsked.ElapsedSeconds();
+        const double quiet = std::min(sinceLastByte.ElapsedSeconds(), asked);
+        const bool quietNow = !parser.InPayload() && quiet * 1000 >= QuietMilliseconds;
+        if (!quietNow && asked * 1000 < QuietBoundMilliseconds)
+            return false;
+        parser.AbandonPayload();
+        FellQuiet = quietNow;
+        QuietWanted = false;
+        QuietStopDone.Set();
+        return true;
+    }
+
+private:
+    bool Asked = false;
+    CStopwatch SinceAsked;
+};
+
 } // namespace
+
+bool StopReceiverWhenQuiet(unsigned quietMilliseconds, unsigned boundMilliseconds)
+{
+    if (!ReceiverThread || ReceiverThread->IsFinished())
+        return true;
+    QuietStopDone.Reset();
+    QuietMilliseconds = quietMilliseconds;
+    QuietBoundMilliseconds = boundMilliseconds;
+    QuietWanted = true;
+    ReceiverWakeEvent.Set();
+    // The receiver ends within the bound; the margin is for a system that holds it up.
+    const unsigned marginMilliseconds = 1000;
+    return QuietStopDone.WaitFor(boundMilliseconds + marginMilliseconds) && FellQuiet;
+}
 
 void SetLongestReceiverIdleWaitMilliseconds(unsigned milliseconds)
 {
@@ -97,8 +150,9 @@ void ReceiverLoop(const StatusDecoding& decoding)
     CReplyParser parser(decoding, stdout);
     CPollPacing pacing;
     CStopwatch sinceLastByte;
+    CQuietStop quietStop;
     const double patienceSeconds = MicrocontrollerPatienceSeconds();
-    while (KeepRunning)
+    while (KeepRunning && !quietStop.Due(parser, sinceLastByte))
     {
         pacing.LookForNewFrames();
         uint8_t byte = 0;

@@ -169,6 +169,7 @@ void CReplyParser::PrintVersion()
             static_cast<unsigned short>(Word16(v + 2)), static_cast<unsigned short>(Word16(v + 4)),
             static_cast<unsigned short>(Word16(v + 6)));
     ++VersionRepliesPrinted;
+    VersionReplyEvent.Set();
 }
 
 void CReplyParser::PrintI2cData()

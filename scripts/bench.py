@@ -43,7 +43,7 @@ class Platform:
 
     def path(self, name):
         """A file in the work folder, as the stand-in names it. The tool runs in the work folder
-        and is given bare names: its options take no name that begins with '/'."""
+        and is given bare names."""
         local = os.path.join(self.work, name)
         return ("Z:" + local) if self.wine else local
 
@@ -146,6 +146,24 @@ def i2c_read(platform, runs):
     return {"wall_s": statistics.median(walls), "accesses_per_byte": statistics.median(ratios)}
 
 
+def version(platform, runs):
+    walls = [run_once(platform, ["/v"], "[gen3]\nindex = 0\n")[0] for _ in range(runs)]
+    return {"wall_s": statistics.median(walls)}
+
+
+def i2c_verify(platform, runs):
+    """A verify of 20 bytes that match: the device is written once, in a state file."""
+    with open(platform.local("verify.bin"), "wb") as file:
+        file.write(bytes((i * 37 + 3) & 0xFF for i in range(20)))
+    remove(platform.local("i2c.state"))
+    cards = "[gen3]\nindex = 0\n"
+    host = "state = %s\n" % platform.path("i2c.state")
+    run_once(platform, ["/i2c_wr", "/in", "verify.bin", "/ca", "0x50"], cards, host)
+    walls = [run_once(platform, ["/i2c_vr", "/in", "verify.bin", "/ca", "0x50"], cards, host)[0]
+             for _ in range(runs)]
+    return {"wall_s": statistics.median(walls)}
+
+
 class Console:
     """The interactive console of the tool, fed through a pipe."""
 
@@ -222,6 +240,8 @@ MEASUREMENTS = [
     ("flash /w+/c 128 KiB, 512-byte pages", lambda p, n: flash_transfer(p, n, "0x10C", 128 * 1024)),
     ("flash /w+/c 64 KiB, 256-byte pages", lambda p, n: flash_transfer(p, n, "0x105", 64 * 1024)),
     ("/i2c_rd 255 bytes", i2c_read),
+    ("/v", version),
+    ("/i2c_vr 20 bytes", i2c_verify),
     ("console idle 10 s", lambda p, n: console_idle(p, min(n, 3))),
     ("console request-to-reply, idle", lambda p, n: console_latency(p, "idle")),
     ("console request-to-reply, busy", lambda p, n: console_latency(p, "busy")),

@@ -152,7 +152,7 @@ int CarryOut(const ServiceRequest& request)
 } // namespace
 
 int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
-                   const char* const* argv)
+                   const char* const* argv, OptionWordTest isOptionWord)
 {
     if (applicationModeCheck)
     {
@@ -166,7 +166,7 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
     }
     // Options are carried out in command-line order; the first that fails ends the run, and the
     // compare, the last one listed, always does.
-    for (const ServiceRequest& request : ParseServiceOptions(argc, argv))
+    for (const ServiceRequest& request : ParseServiceOptions(argc, argv, isOptionWord))
     {
         if (IsInterrupted())
         {

@@ -31,12 +31,13 @@ void NoteNotANumber(ServiceArguments& arguments, const char* word)
         arguments.NotANumber = word;
 }
 
-// Takes the words after the option at argv[index]; index is left at the last word taken. Words
-// beyond the ones an option uses are passed over.
-ServiceArguments TakeArguments(int argc, const char* const* argv, int& index)
+// Takes the words after the option at argv[index] up to the next option word; index is left at
+// the last word taken. Words beyond the ones an option uses are passed over.
+ServiceArguments TakeArguments(int argc, const char* const* argv, OptionWordTest isOptionWord,
+                               int& index)
 {
     ServiceArguments arguments;
-    for (int position = 0; index + 1 < argc && argv[index + 1][0] != '/'; ++position)
+    for (int position = 0; index + 1 < argc && !isOptionWord(argv[index + 1]); ++position)
     {
         const char* word = argv[++index];
         if (position == 0)
@@ -82,7 +83,13 @@ const ServiceOption* FindServiceOption(const char* word)
 
 } // namespace
 
-std::vector<ServiceRequest> ParseServiceOptions(int argc, const char* const* argv)
+bool IsServiceOption(const char* word)
+{
+    return FindServiceOption(word) != nullptr;
+}
+
+std::vector<ServiceRequest> ParseServiceOptions(int argc, const char* const* argv,
+                                                OptionWordTest isOptionWord)
 {
     std::vector<ServiceRequest> requests;
     for (int i = 1; i < argc; ++i)
@@ -91,8 +98,9 @@ std::vector<ServiceRequest> ParseServiceOptions(int argc, const char* const* arg
         const ServiceOption* option = FindServiceOption(word);
         if (option == nullptr)
             continue;
-        const ServiceArguments arguments =
-            option->TakesArguments ? TakeArguments(argc, argv, i) : ServiceArguments();
+        const ServiceArguments arguments = option->TakesArguments
+                                               ? TakeArguments(argc, argv, isOptionWord, i)
+                                               : ServiceArguments();
         requests.push_back({option->Operation, word, arguments});
         if (option->Operation == ServiceOperation::CompareFlash)
             break;

@@ -1,12 +1,14 @@
 // Application mode end to end: the firmware's replies as the receiver thread prints them, the
 // one-shot commands and the interactive console, against the stand-in's application firmware.
 #include "ToolRunner.h"
+#include "platform/Time.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 using namespace MistleTest;
+using Corvane::Common::CStopwatch;
 using Corvane::Common::ProcessResult;
 
 namespace
@@ -16,6 +18,21 @@ namespace
 ToolRun OnCard(const std::string& cardSettings, const std::vector<std::string>& arguments)
 {
     return On("[gen3]\nindex = 0\n" + cardSettings, arguments);
+}
+
+// The console fed from a pipe, whose end comes right after the input.
+ToolRun Piped(const std::string& cardSettings, const std::string& input)
+{
+    ToolRun run = OnCard(cardSettings, {});
+    run.Input = input;
+    return run;
+}
+
+double SecondsToRun(const ToolRun& run, ProcessResult& result)
+{
+    const CStopwatch watch;
+    result = RunTool(run);
+    return watch.ElapsedSeconds();
 }
 
 // The console: each line typed once the output shows what comes before it.
@@ -51,29 +68,27 @@ std::string LoopBackOutput(uint32_t blocks, bool badEcho)
 
 } // namespace
 
-TEST(ApplicationMode, VersionIsPrintedByTheReceiver)
+TEST(ApplicationMode, TheVersionLineEndsTheRunAndNoVersionIsAFailure)
 {
-    ExpectRun({"/v"}, VersionOutput, 0);
+    ProcessResult version, busAlone;
+    const double versionSeconds = SecondsToRun(OnCard("", {"/v"}), version);
+    const double busSeconds = SecondsToRun(OnCard("", {"/bus", "2"}), busAlone);
+    EXPECT_EQ(version.Output, VersionOutput);
+    EXPECT_EQ(version.ExitCode, 0);
+    EXPECT_LT(versionSeconds, busSeconds + 0.5) << "no fixed wait after the version line";
     ExpectRun(OnCard("firmware_version = 1.2.65535.0\n", {"/v"}), "0x56 0x4e \nVN=1.2.65535.0\n",
               0);
-}
-
-TEST(ApplicationMode, AMissingVersionIsAFailure)
-{
     ExpectRun(OnCard("fault = silent\n", {"/v"}), "\nThe firmware sent no version.\n",
               FailureCode());
 }
 
-TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytes)
+TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytesAndBadEchoes)
 {
     ExpectRun({"/lb", "32"}, LoopBackOutput(2, false), 0);
     ExpectRun({"/lb", "15"}, LoopBackOutput(0, false), 0);
     ExpectRun({"/lb", "0x20"}, LoopBackOutput(2, false), 0);
     ExpectRun({"/lb", "0X20"}, LoopBackOutput(0, false), 0); // a capital X scans as decimal 0
-}
-
-TEST(ApplicationMode, LoopBackReportsBadEchoesAndStillSucceeds)
-{
+    // Bad echoes are counted, and the test still succeeds.
     ExpectRun(OnCard("fault = bad_echo\n", {"/lb", "32"}), LoopBackOutput(2, true), 0);
 }
 
@@ -140,11 +155,52 @@ TEST(ApplicationMode, OptionsWithoutTheirValue)
 
 TEST(Console, RawTextReachesTheFirmwareAndRepliesAreDecoded)
 {
-    ExpectRun(Console("", {{"", "VN?\n"}, {"VN=2.4.0.17\n", "exit\n"}}), VersionOutput, 0);
-    ExpectRun(Console("fault = noise\n", {{"", "VN?\n"}, {"VN=2.4.0.17\n", "exit\n"}}),
-              "0x00 0x7f 0xc3 " + VersionOutput, 0);
+    ExpectRun(Piped("fault = noise\n", "VN?\n"), "0x00 0x7f 0xc3 " + VersionOutput, 0);
     // Small letters are text the firmware does not answer.
-    ExpectRun(Console("", {{"", "vn?\n"}, {"", "exit\n"}}), "", 0);
+    ExpectRun(Piped("", "vn?\n"), "", 0);
+}
+
+TEST(Console, APipedScriptIsAnsweredInFullBeforeTheRunEnds)
+{
+    // The record exactly as the console prints it when "exit" is typed after it.
+    const ProcessResult typed = RunTool(Console("", {{"", "SX?\n"}, {"Si5338: OK\n", "exit\n"}}));
+    ASSERT_FALSE(typed.TimedOut);
+    ASSERT_EQ(typed.Output.rfind("0x53 0x58 \nSX=\n\n", 0), 0u) << typed.Output;
+    ToolRun piped = Piped("", "SX?\n");
+    piped.Arguments = {"/sn", "10001"};
+    ExpectRun(piped, typed.Output, 0);
+
+    // The replies may come between the prompts, each whole.
+    const ProcessResult script = RunTool(Piped("", "VN?\nGF\n0\nIR\n50\n0\n1\n"));
+    EXPECT_EQ(script.ExitCode, 0);
+    for (const char* reply : {"\nVN=2.4.0.17\n", "\nStatus = 0x00, Frequency = 100000000\n",
+                              "\nI2C Read Data = 0x00000000 000000"})
+        EXPECT_NE(script.Output.find(reply), std::string::npos) << reply << script.Output;
+}
+
+TEST(Console, EndOfInputIsHeardOutWithinItsBoundAndExitEndsAtOnce)
+{
+    // A firmware that reports its status after every empty read is never quiet.
+    ProcessResult chattering, silent, exited;
+    const double chatteringSeconds = SecondsToRun(Piped("chatter = 1\n", "SX?\n"), chattering);
+    const double silentSeconds = SecondsToRun(Piped("fault = silent\n", "SX?\n"), silent);
+    const double exitSeconds = SecondsToRun(Piped("chatter = 1\n", "SX?\nexit\n"), exited);
+    EXPECT_EQ(chattering.ExitCode, 0);
+    EXPECT_NE(chattering.Output.find("\nSX=\n"), std::string::npos);
+    EXPECT_EQ(silent.ExitCode, 0);
+    EXPECT_EQ(silent.Output, "");
+    EXPECT_EQ(exited.ExitCode, 0);
+    // Each run also starts the tool, which under an emulated system takes a while.
+    const double startAllowance = 1.5;
+    EXPECT_LT(chatteringSeconds, 2.0 + startAllowance);
+    EXPECT_LT(silentSeconds, 2.0 + startAllowance);
+    EXPECT_LT(exitSeconds, chatteringSeconds - 1.0) << "exit does not wait for the firmware";
+
+    // At a value prompt the command is not sent, and the run fails.
+    ExpectRun(Piped("", "GF\n"),
+              "\nEnter multisynth index: "
+              "\nStandard input ended before the command was complete; it was not sent.\n",
+              FailureCode());
 }
 
 TEST(Console, ExtendedStatusOnABoardThatAnswersIt)
@@ -220,16 +276,6 @@ TEST(Console, I2cWriteThenReadBack)
                   "\nEnter Byte Count to Write: 0x"
                   "\nAt most 8 bytes can be written with one I2C write; nothing was sent.\n",
               0);
-}
-
-TEST(Console, EndOfInput)
-{
-    // At the command word: as "exit".
-    ExpectRun(Console("", {{"", "VN?\n"}, {"VN=2.4.0.17\n", ""}}), VersionOutput, 0);
-    ExpectRun(Console("", {{"", "GF\n"}}),
-              "\nEnter multisynth index: "
-              "\nStandard input ended before the command was complete; it was not sent.\n",
-              FailureCode());
 }
 
 TEST(Console, AReplyThatStopsIsDroppedAndTheRunStillEnds)

@@ -48,18 +48,7 @@ const char* const ExpectedHelp =
     "\n/a                             - Specify address used in i2c operation";
 } // namespace
 
-TEST(Help, PrintsTheHelpTextExactlyAndSucceeds)
-{
-    ExpectRun({"/?"}, ExpectedHelp, 0);
-}
-
-TEST(Help, EndsTheRunWhereverItStands)
-{
-    ExpectRun({"/am", "/fo", "/?", "/sn"}, ExpectedHelp, 0);
-    ExpectRun({"/sn", "1", "/index", "2", "/?"}, ExpectedHelp, 0);
-}
-
-TEST(Help, NeedsNoBoardLibrary)
+TEST(Help, PrintsTheHelpTextExactlyWithoutABoardLibrary)
 {
     ToolRun run;
     run.Arguments = {"/?"};
@@ -67,10 +56,10 @@ TEST(Help, NeedsNoBoardLibrary)
     ExpectRun(run, ExpectedHelp, 0);
 }
 
-TEST(Help, IsNotReachedAfterAFailingOption)
+TEST(Help, EndsTheRunWhereverItStands)
 {
-    ExpectRun({"/gen_gain0", "8000", "/?"}, "\n/gen_gain0 must be followed by gain setting.\n",
-              FailureCode());
+    ExpectRun({"/am", "/fo", "/?", "/sn"}, ExpectedHelp, 0);
+    ExpectRun({"/sn", "1", "/index", "2", "/?"}, ExpectedHelp, 0);
 }
 
 TEST(Help, IsNotActedOnAsTheValueOfAnOption)
@@ -91,7 +80,8 @@ TEST(FirstPassFailures, MissingValues)
 
 TEST(FirstPassFailures, GainsThatDoNotScan)
 {
-    ExpectRun({"/gen_gain0", "8000"}, "\n/gen_gain0 must be followed by gain setting.\n",
+    // The help after it is not reached.
+    ExpectRun({"/gen_gain0", "8000", "/?"}, "\n/gen_gain0 must be followed by gain setting.\n",
               FailureCode());
     ExpectRun({"/gen_gain1", "0xzz"}, "\n/gen_gain1 must be followed by gain setting.\n",
               FailureCode());

@@ -1,12 +1,14 @@
 // I2C transfers between files and the board's devices, the verify, and the elapsed-time counter,
 // against the stand-in's devices kept in a state file.
 #include "ToolRunner.h"
+#include "platform/Time.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 using namespace MistleTest;
+using Corvane::Common::CStopwatch;
 using Corvane::Common::ProcessResult;
 
 namespace
@@ -88,15 +90,19 @@ TEST_F(I2cTransfers, AFileRoundTripsThroughADeviceAcrossRuns)
     const std::string out = ScratchPath("i2c-out.bin");
     std::remove(out.c_str());
     ExpectRun(Run({"/i2c_wr", "/in", in, "/ca", "0x50"}), WriteOutput(data, 0x50, 0), 0);
+    CStopwatch watch;
     ExpectRun(Run({"/i2c_rd", "/out", out, "/ca", "80", "/size", "20"}), ReadOutput(data, 0x50, 0),
               0);
+    const double readSeconds = watch.ElapsedSeconds();
     EXPECT_EQ(ReadFileBytes(out), data);
 
     std::string verified = "\nReadback: 0";
     for (unsigned i = 0; i < 20; ++i)
         verified += ReadLines(0x50, i, static_cast<uint8_t>(data[i])) +
                     ((i + 1) % 8 == 0 ? "\rVerified: " + std::to_string(i + 1) + " bytes" : "");
+    watch.Restart();
     ExpectRun(Run({"/i2c_vr", "/in", in, "/ca", "0x50"}), verified + "\rVerified: 20 bytes\n", 0);
+    EXPECT_LT(watch.ElapsedSeconds(), readSeconds + 0.5) << "the verify ends with its last byte";
 }
 
 TEST_F(I2cTransfers, VerifyStopsAtTheEleventhDifference)

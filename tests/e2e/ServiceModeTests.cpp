@@ -1,5 +1,6 @@
 // Service mode end to end: the tool against the stand-in's boot loader, whose flash persists in a
-// state file between runs, on a card with 256-byte pages and one with 512-byte pages.
+// state file between runs, on a card with 256-byte pages and one with 512-byte pages. Files are
+// named by absolute paths, as scripts name them.
 #include "ToolRunner.h"
 
 #include <gtest/gtest.h>
@@ -33,12 +34,6 @@ template <typename... Values> std::string Format(const char* format, Values... v
     return text;
 }
 
-// A scratch file of the running test, named relative to the folder the test runs in.
-std::string Scratch(const std::string& name)
-{
-    return RelativeScratchPath(TestName() + "-" + name);
-}
-
 std::string Pattern(uint32_t size, uint8_t seed)
 {
     std::string bytes(size, '\0');
@@ -49,7 +44,7 @@ std::string Pattern(uint32_t size, uint8_t seed)
 
 std::string WriteScratch(const std::string& name, const std::string& bytes)
 {
-    const std::string path = Scratch(name);
+    const std::string path = TestScratchPath(name);
     WriteFileBytes(path, bytes);
     return path;
 }
@@ -60,9 +55,10 @@ class ServiceCard
 public:
     explicit ServiceCard(const Card& card, const std::string& settings = "")
         : Configuration("[gen3]\nindex = 0\nmcu = service\nmodel = " + std::string(card.Model) +
-                        "\n" + settings + "[host]\nstate = " + Scratch("flash.state") + "\n")
+                        "\n" + settings + "[host]\nstate = " + TestScratchPath("flash.state") +
+                        "\n")
     {
-        std::remove(Scratch("flash.state").c_str());
+        std::remove(TestScratchPath("flash.state").c_str());
     }
     ToolRun Run(const std::vector<std::string>& arguments) const
     {
@@ -121,7 +117,7 @@ void ExpectWholeFlashRoundTrip(const Card& card, const std::vector<std::string>&
               Writing(0, card.FlashSize, card.PageSize) +
                   Reading(0, card.FlashSize, card.PageSize) + Verifying(card.FlashSize, 0) + Match,
               0);
-    const std::string outPath = Scratch("out.bin");
+    const std::string outPath = TestScratchPath("out.bin");
     std::vector<std::string> arguments = {"/r", outPath};
     arguments.insert(arguments.end(), readArguments.begin(), readArguments.end());
     ExpectRun(
@@ -169,7 +165,7 @@ TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
     const std::string beforePath = WriteScratch("before.bin", before);
     const std::string threePath = WriteScratch("three.bin", three);
     const std::string thirtyTwoPath = WriteScratch("thirty-two.bin", thirtyTwo);
-    const std::string outPath = Scratch("out.bin");
+    const std::string outPath = TestScratchPath("out.bin");
     const std::vector<std::string> arguments = {
         "/w",          beforePath, "0",  "/w",    threePath, "0x105", "/w",
         thirtyTwoPath, "0X1f0",    "/r", outPath, "0",       "0x400"};
@@ -196,7 +192,8 @@ TEST(ServiceMode, ReadSizeGivenZeroOrOmitted)
 {
     const std::string image = Pattern(SmallCard.FlashSize, 0x07);
     const std::string imagePath = WriteScratch("image.bin", image);
-    const std::string a = Scratch("a.bin"), b = Scratch("b.bin"), c = Scratch("c.bin");
+    const std::string a = TestScratchPath("a.bin"), b = TestScratchPath("b.bin"),
+                      c = TestScratchPath("c.bin");
     ExpectRun(ServiceCard(SmallCard).Run({"/w", imagePath, "/r", a, "0x100", "0x80", "/r", b,
                                           "0x3F00", "0", "/r", c, "16256"}),
               Writing(0, 0x4000, 256) + ReadToFile(0x80, 0x100) + Reading(0x100, 256, 256) +
@@ -211,7 +208,7 @@ TEST(ServiceMode, ReadSizeGivenZeroOrOmitted)
 TEST(ServiceMode, NothingPastTheEndOfTheFlashAndTheFileTheUserHadStays)
 {
     const ServiceCard service(SmallCard);
-    const std::string kept = Scratch("kept.bin");
+    const std::string kept = TestScratchPath("kept.bin");
     WriteFileBytes(kept, "the file the user had");
     const std::string tooLong = WriteScratch("too-long.bin", Pattern(0x100, 1));
     const std::string empty = WriteScratch("empty.bin", "");
@@ -228,8 +225,9 @@ TEST(ServiceMode, NothingPastTheEndOfTheFlashAndTheFileTheUserHadStays)
 
     ExpectRun(service.Run({"/w", tooLong, "0x3F01"}), notFitting(tooLong), FailureCode());
     ExpectRun(service.Run({"/c", empty, "0x4001"}), notFitting(empty), FailureCode());
-    ExpectRun(service.Run({"/w", Scratch("missing.bin")}),
-              "\nCould not open input file " + Scratch("missing.bin") + "\n", FailureCode());
+    ExpectRun(service.Run({"/w", TestScratchPath("missing.bin")}),
+              "\nCould not open input file " + TestScratchPath("missing.bin") + "\n",
+              FailureCode());
 }
 
 TEST(ServiceMode, CompareShowsTenDifferencesAndCountsAll)
@@ -268,7 +266,7 @@ TEST(ServiceMode, OptionsWithoutTheirFileNameAndTheModeChecks)
               FailureCode());
     ExpectRun(service.Run({"/c", "/v"}), "\nMust specify filename after /c\n", FailureCode());
 
-    const std::string out = Scratch("out.bin");
+    const std::string out = TestScratchPath("out.bin");
     ExpectRun(service.Run({"/r", out, "0", "/sm"}), "\nSystem is in service mode.\n", 0);
     ExpectRun(service.Run({"/v", "/am", "/sm"}), "\nSystem is not in application mode!\n",
               FailureCode());
@@ -278,7 +276,7 @@ TEST(ServiceMode, OptionsWithoutTheirFileNameAndTheModeChecks)
 // The one run here that waits out the boot loader's patience.
 TEST(ServiceMode, ABootLoaderThatStopsMidPageEndsTheRunAndTheFileStays)
 {
-    const std::string kept = Scratch("kept.bin");
+    const std::string kept = TestScratchPath("kept.bin");
     WriteFileBytes(kept, "the file the user had");
     ExpectRun(ServiceCard(SmallCard, "fault = stop_mid_reply\n").Run({"/r", kept, "0", "0x300"}),
               ReadToFile(0x300, 0) +
@@ -295,8 +293,8 @@ TEST(ServiceMode, ACardWithoutProfileReadsOnlyTheVersion)
     const ServiceCard unsupported({"0x108", 0, 0});
     const std::string image = WriteScratch("image.bin", "abc");
     ExpectRun(unsupported.Run({"/fo", "/v"}), Unsupported + "\nBootloader Version: 1.3.0.5\n", 0);
-    ExpectRun(unsupported.Run({"/fo", "/r", Scratch("out.bin"), "0"}), Unsupported + NoProfile,
-              FailureCode());
+    ExpectRun(unsupported.Run({"/fo", "/r", TestScratchPath("out.bin"), "0"}),
+              Unsupported + NoProfile, FailureCode());
     ExpectRun(unsupported.Run({"/fo", "/c", image}), Unsupported + NoProfile, FailureCode());
-    EXPECT_FALSE(FileExists(Scratch("out.bin")));
+    EXPECT_FALSE(FileExists(TestScratchPath("out.bin")));
 }

@@ -5,6 +5,7 @@
 
 #include "app/ApplicationOptions.h"
 #include "app/FirstPass.h"
+#include "app/OptionWords.h"
 #include "service/ServiceOptions.h"
 
 #include <string>
@@ -56,12 +57,23 @@ void CheckServiceRequests(const std::vector<ServiceRequest>& requests,
         Require(request.Operation != ServiceOperation::CompareFlash || i + 1 == requests.size(),
                 "nothing is carried out after /c");
         const char* file = request.Arguments.FileName;
-        Require(file == nullptr || (IsOneOf(file, argv) && file[0] != '/' && file[0] != '\0'),
-                "a file name is a word after the option that is not an option");
+        Require(file == nullptr || (IsOneOf(file, argv) && !IsOptionWord(file) && file[0] != '\0'),
+                "a file name is a word after the option that is no option word");
         Require(request.Operation != ServiceOperation::ReadVersion ||
                     (file == nullptr && request.Arguments.Offset == 0 && !request.Arguments.Size),
                 "/v takes no words");
     }
+    // An option word is never taken as another option's file name, offset or size.
+    size_t serviceOptions = 0;
+    for (size_t i = 1; i + 1 < argv.size(); ++i)
+    {
+        if (!IsServiceOption(argv[i]))
+            continue;
+        ++serviceOptions;
+        if (std::string(argv[i]) == "/c")
+            break;
+    }
+    Require(requests.size() == serviceOptions, "every service option up to /c is carried out");
 }
 
 } // namespace
@@ -77,6 +89,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     CheckFirstPass(RunFirstPass(argc, argv.data()));
     RunSecondPass(argc, argv.data());
-    CheckServiceRequests(ParseServiceOptions(argc, argv.data()), argv);
+    CheckServiceRequests(ParseServiceOptions(argc, argv.data(), IsOptionWord), argv);
     return 0;
 }

@@ -1,3 +1,4 @@
+#include "app/OptionWords.h"
 #include "service/ServiceOptions.h"
 
 #include <gtest/gtest.h>
@@ -12,18 +13,18 @@ namespace
 std::vector<ServiceRequest> Parse(std::vector<const char*> words)
 {
     words.insert(words.begin(), "mistle");
-    return ParseServiceOptions(static_cast<int>(words.size()), words.data());
+    return ParseServiceOptions(static_cast<int>(words.size()), words.data(), IsOptionWord);
 }
 
 } // namespace
 
 TEST(ServiceOptions, WordsUpToTheNextOptionInCommandLineOrder)
 {
-    const auto requests = Parse({"/sn", "5", "/r", "out.bin", "0X1f0", "0x20", "extra", "/v",
-                                 "stray", "/w", "in.bin", "0x1FFFFFFFF"});
+    const auto requests = Parse({"/sn", "5", "/r", "/home/me/out.bin", "0X1f0", "0x20", "/extra",
+                                 "/v", "stray", "/w", "in.bin", "0x1FFFFFFFF"});
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[0].Operation, ServiceOperation::ReadFlash);
-    EXPECT_STREQ(requests[0].Arguments.FileName, "out.bin");
+    EXPECT_STREQ(requests[0].Arguments.FileName, "/home/me/out.bin");
     EXPECT_EQ(requests[0].Arguments.Offset, 0x1F0u);
     EXPECT_EQ(requests[0].Arguments.Size, 0x20u);
     EXPECT_EQ(requests[1].Operation, ServiceOperation::ReadVersion);
@@ -31,6 +32,19 @@ TEST(ServiceOptions, WordsUpToTheNextOptionInCommandLineOrder)
     EXPECT_STREQ(requests[2].Option, "/w");
     EXPECT_EQ(requests[2].Arguments.Offset, UINT32_MAX) << "beyond 32 bits is not wrapped";
     EXPECT_FALSE(requests[2].Arguments.Size.has_value());
+}
+
+TEST(ServiceOptions, TheOptionWordsOfEveryModeEndAnOptionsWordsAndNoOtherWordDoes)
+{
+    for (const char* option : {"/?", "/am", "/fo", "/gen_blob_v1_0", "/gen_gain1", "/index", "/v",
+                               "/r", "/i2c_vr", "/out", "/lb", "/a"})
+    {
+        const auto requests = Parse({"/w", option, "0"});
+        ASSERT_FALSE(requests.empty()) << option;
+        EXPECT_EQ(requests[0].Arguments.FileName, nullptr) << option;
+    }
+    for (const char* name : {"/home/me/fw.bin", "/x", "/V", "/vv", "/"})
+        EXPECT_STREQ(Parse({"/w", name})[0].Arguments.FileName, name);
 }
 
 TEST(ServiceOptions, WordsThatSayNothingAndTheCompareThatEndsTheRun)
