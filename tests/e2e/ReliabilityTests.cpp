@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <regex>
 #include <thread>
 
 using namespace MistleTest;
@@ -26,13 +28,16 @@ std::vector<std::string> FullDisk()
 
 } // namespace
 
-TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
+TEST(CardLock, ASecondRunOnTheSameCardWaitsThenNamesTheHolder)
 {
     const std::string folder = FreshFolder("card-lock-tmp");
     const std::string twoCards = "[gen3]\nindex = 0\n[gen3]\nindex = 1\n";
-    // The first run holds card 0 at its console until it is told to exit.
+    // The first run holds card 0 at its console until it is told to exit; on POSIX a shell that
+    // becomes the tool first says its process id.
     ToolRun first = On(twoCards, {"/index", "0"});
     first.TemporaryFolder = folder;
+    if (CanSignalChildren())
+        first.Wrapper = {"/bin/sh", "-c", "echo $$; exec \"$0\" \"$@\""};
     first.Steps.push_back(After("", "VN?\n"));
     first.Steps.push_back(After("VN=2.4.0.17\n", "exit\n", 7000));
     ProcessResult firstResult;
@@ -42,19 +47,54 @@ TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
     ToolRun second = On(twoCards, {"/index", "0", "/v"});
     second.TemporaryFolder = folder;
     CStopwatch waited;
-    ExpectRun(second,
-              "\nThe selected card is in use by another run of the tool; try again once it has "
-              "ended.\n",
-              FailureCode());
+    const ProcessResult secondResult = RunTool(second);
     EXPECT_GT(waited.ElapsedSeconds(), 2.5);
     EXPECT_LT(waited.ElapsedSeconds(), 5.0);
+    EXPECT_EQ(secondResult.ExitCode, FailureCode());
+    std::smatch inUse;
+    EXPECT_TRUE(std::regex_match(secondResult.Output, inUse,
+                                 std::regex("\nThe selected card is in use by another run of the "
+                                            "tool \\(process ([0-9]+)\\); try again once it has "
+                                            "ended\\.\n")))
+        << secondResult.Output;
     ToolRun other = On(twoCards, {"/index", "1", "/v"});
     other.TemporaryFolder = folder;
     ExpectRun(other, VersionOutput, 0); // another card is not held up
+    if (CanSignalChildren())
+        // Nor is a run that keeps its locks in a temporary folder of its own (on Windows the lock
+        // is for the whole machine).
+        ExpectRun(On(twoCards, {"/index", "0", "/v"}), VersionOutput, 0);
 
     holder.join();
     EXPECT_EQ(firstResult.ExitCode, 0);
-    EXPECT_EQ(firstResult.Output, VersionOutput);
+    const std::string holderLine = CanSignalChildren() ? inUse[1].str() + "\n" : "";
+    EXPECT_EQ(firstResult.Output, holderLine + VersionOutput);
+}
+
+TEST(CardLock, ALockThatIsNoPlainFileOfItsOwnRefusesTheRun)
+{
+    if (!CanSignalChildren())
+        GTEST_SKIP() << "on Windows the card lock is a named mutex";
+    const std::string folder = std::filesystem::absolute(FreshFolder("planted-lock")).string();
+    const std::string lock = folder + "/mistle-card-gen3-0.lock";
+    const std::string victim = folder + "/victim";
+    const std::function<void()> planters[] = {
+        [&] { std::filesystem::create_symlink(victim, lock); },
+        [&] { std::filesystem::create_hard_link(victim, lock); },
+        [&] { std::filesystem::create_directory(lock); },
+    };
+    for (const auto& plant : planters)
+    {
+        std::filesystem::remove_all(lock);
+        WriteFileBytes(victim, "someone else's file");
+        plant();
+        ToolRun run = On("", {"/v"});
+        run.TemporaryFolder = folder;
+        ExpectRun(run,
+                  "\nThe card lock " + lock + " is a link or no plain file; the run is refused.\n",
+                  FailureCode());
+        EXPECT_EQ(ReadFileBytes(victim), "someone else's file");
+    }
 }
 
 TEST(StateLock, TwoRunsOnOneStateFileKeepBothUpdates)
