@@ -97,6 +97,43 @@ TEST(CardLock, ALockThatIsNoPlainFileOfItsOwnRefusesTheRun)
     }
 }
 
+TEST(OutputFiles, LinksPlantedAtTheirNamesAreReplacedNotWrittenThrough)
+{
+    if (!CanSignalChildren())
+        GTEST_SKIP() << "a POSIX shell plants the links and sets the umask";
+    const std::string folder = FreshFolder("planted-links");
+    const std::string out = folder + "/out.bin";
+    const std::string victim = folder + "/victim";
+    const std::string image =
+        std::string("\x00\x01\x00\x80\x00\x80", 6) + std::string(249, '\0') + "\xff";
+    const std::pair<std::vector<std::string>, std::string> commands[] = {
+        {{"/gen_blob_v1_0", out}, image},
+        {{"/i2c_rd", "/out", out, "/size", "4"}, std::string(4, '\0')},
+    };
+    for (const auto& [arguments, bytes] : commands)
+    {
+        WriteFileBytes(victim, "someone else's file");
+        std::filesystem::remove(out);
+        std::filesystem::create_symlink("victim", out);
+        // The shell becomes the tool: a link waits where a temporary name made of the process id
+        // and a counter would go.
+        ToolRun run = On("", arguments);
+        run.Wrapper = {"/bin/sh", "-c",
+                       "umask 027; ln -s victim " + out + ".part-$$-1; exec \"$0\" \"$@\""};
+        EXPECT_EQ(RunTool(run).ExitCode, 0);
+        EXPECT_EQ(ReadFileBytes(victim), "someone else's file");
+        EXPECT_FALSE(std::filesystem::is_symlink(out));
+        EXPECT_EQ(ReadFileBytes(out), bytes);
+        using std::filesystem::perms;
+        EXPECT_EQ(std::filesystem::status(out).permissions(),
+                  perms::owner_read | perms::owner_write | perms::group_read);
+        EXPECT_EQ(PartialFiles(folder), 1u) << "the planted link stays, and nothing else";
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().rfind("out.bin.part-", 0) == 0)
+                std::filesystem::remove(entry.path());
+    }
+}
+
 TEST(StateLock, TwoRunsOnOneStateFileKeepBothUpdates)
 {
     const std::string state = ScratchPath("two-runs.state");
