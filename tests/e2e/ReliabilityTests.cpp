@@ -185,22 +185,31 @@ TEST(BadInput, NumbersThatWouldReachSomethingElseAreRefused)
               FailureCode());
 }
 
-TEST(BadInput, FoldersAreNoFiles)
+// A folder, and a pipe whose reading would wait for a writer for ever, are refused as input
+// files and left as they are as output files.
+TEST(BadInput, FoldersAndPipesAreNoFiles)
 {
-    const std::string folder = FreshFolder("folder-as-file");
-    ExpectRun({"/gen_blob_v1_0", folder},
-              "Writing AVR config block...\nError opening output file " + folder, FailureCode());
-    ExpectRun({"/i2c_wr", "/in", folder}, "\nCould not open input file " + folder, FailureCode());
-    ExpectRun({"/i2c_vr", "/in", folder}, "\nCould not open input file " + folder + "\n",
-              FailureCode());
-    const ProcessResult read = RunTool({"/i2c_rd", "/out", folder, "/size", "1"});
-    EXPECT_EQ(read.ExitCode, FailureCode());
-    EXPECT_NE(read.Output.find("\nError writing output file " + folder + "\n"), std::string::npos);
-    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", folder, "0"}),
-              "\nCould not open input file " + folder + "\n", FailureCode());
-    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/r", folder, "0", "16"}),
-              "\nError writing output file " + folder, FailureCode());
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    std::vector<std::string> paths = {FreshFolder("folder-as-file")};
+    if (CanSignalChildren() && std::system("rm -f pipe-as-file && mkfifo pipe-as-file") == 0)
+        paths.push_back("pipe-as-file");
+    for (const std::string& path : paths)
+    {
+        ExpectRun({"/gen_blob_v1_0", path},
+                  "Writing AVR config block...\nError opening output file " + path, FailureCode());
+        ExpectRun({"/i2c_wr", "/in", path}, "\nCould not open input file " + path, FailureCode());
+        ExpectRun({"/i2c_vr", "/in", path}, "\nCould not open input file " + path + "\n",
+                  FailureCode());
+        const ProcessResult read = RunTool({"/i2c_rd", "/out", path, "/size", "1"});
+        EXPECT_EQ(read.ExitCode, FailureCode());
+        EXPECT_NE(read.Output.find("\nError writing output file " + path + "\n"),
+                  std::string::npos);
+        ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", path, "0"}),
+                  "\nCould not open input file " + path + "\n", FailureCode());
+        ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/r", path, "0", "16"}),
+                  "\nError writing output file " + path, FailureCode());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(paths.front()));
+    EXPECT_TRUE(std::filesystem::is_fifo(paths.back()) || paths.size() == 1);
 }
 
 TEST(BadInput, AHugeInputFileIsRefusedWithoutBeingRead)
