@@ -78,7 +78,8 @@ void AppendTrace(const std::string& path, const std::vector<std::string>& lines)
     if (lock.Acquire(path + ".lock", -1).Status != LockStatus::Held ||
         !ReadWholeFile(path, text, true))
     {
-        std::fprintf(stderr, "tvxsim: trace file '%s' cannot be read; nothing is traced\n",
+        std::fprintf(stderr,
+                     "tvxsim: trace file '%s' cannot be read or locked; nothing is traced\n",
                      path.c_str());
         return;
     }
