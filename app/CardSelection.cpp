@@ -88,15 +88,40 @@ Candidates ListCandidates(const FirstPassOptions& options, CConsoleMenu& menu)
 const unsigned CardInUsePatienceMilliseconds = 3000;
 CProcessLock CardInUse;
 
-bool TakeCard(CardSlot slot)
-{
-    return CardInUse.Acquire("mistle-card-gen3-" + std::to_string(LibraryIndexOfSlot(slot)),
-                             CardInUsePatienceMilliseconds);
-}
-
 int Fail(const char* message)
 {
     PrintText(message);
+    return -1;
+}
+
+// Takes the card for the run; an exit code when another run holds it or its lock is not sound.
+std::optional<int> TakeCard(CardSlot slot)
+{
+    const LockOutcome taken =
+        CardInUse.Acquire("mistle-card-gen3-" + std::to_string(LibraryIndexOfSlot(slot)),
+                          CardInUsePatienceMilliseconds);
+    switch (taken.Status)
+    {
+    case LockStatus::Held:
+        return std::nullopt;
+    case LockStatus::Busy:
+        if (taken.Holder == 0)
+            return Fail("\nThe selected card is in use by another run of the tool; try again once "
+                        "it has ended.\n");
+        Print("\nThe selected card is in use by another run of the tool (process %lu); try again "
+              "once it has ended.\n",
+              taken.Holder);
+        return -1;
+    case LockStatus::NotAPlainFile:
+        // Someone may have planted a link there to make this run write another file.
+        Print("\nThe card lock %s is a link or no plain file; the run is refused.\n",
+              taken.Place.c_str());
+        return -1;
+    case LockStatus::CannotOpen:
+        break;
+    }
+    Print("\nThe card lock %s cannot be created or opened; the run is refused.\n",
+          taken.Place.c_str());
     return -1;
 }
 
@@ -158,9 +183,8 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
     if (!IsGen3Slot(choice.Slot) || SlotModel(choice.Slot) <= LastGen2Model)
         return Fail("\nError! Selected card appears to be a Gen 2 FPGA card (not supported.)\n");
 
-    if (!TakeCard(choice.Slot))
-        return Fail("\nThe selected card is in use by another run of the tool; try again once it "
-                    "has ended.\n");
+    if (const std::optional<int> refused = TakeCard(choice.Slot))
+        return refused;
     CurrentCard.reset(new (std::nothrow) CTVX3Card(LibraryIndexOfSlot(choice.Slot), CardForUse{}));
     if (!CurrentCard)
         return -1;

@@ -1,13 +1,18 @@
 #include "Files.h"
 
-#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <mutex>
+#include <random>
 #include <utility>
 
 #ifdef _WIN32
 #include "WideText.h"
 
+#include <io.h>
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -18,35 +23,78 @@ namespace Corvane::Common
 namespace
 {
 
-#ifdef _WIN32
-unsigned long ProcessId()
+// Tries at names that happen to be taken (by a planted file or another run) before giving up.
+const int TemporaryNameAttempts = 16;
+
+// Sixteen hexadecimal digits from a generator seeded once from the system's source of randomness:
+// nobody can tell the next name in advance and plant a link there.
+std::string RandomSuffix()
 {
-    return GetCurrentProcessId();
+    static std::mutex guard;
+    static std::mt19937_64 generator = []
+    {
+        std::random_device source;
+        const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+        std::seed_seq seed{source(), source(), source(), source(), static_cast<unsigned>(now)};
+        return std::mt19937_64(seed);
+    }();
+    uint64_t value = 0;
+    {
+        const std::lock_guard<std::mutex> held(guard);
+        value = generator();
+    }
+    static const char digits[] = "0123456789abcdef";
+    std::string suffix(16, '0');
+    for (char& digit : suffix)
+    {
+        digit = digits[value & 0xf];
+        value >>= 4;
+    }
+    return suffix;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to)
-{
-    return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-#else
-unsigned long ProcessId()
-{
-    return static_cast<unsigned long>(getpid());
-}
-
-bool ReplaceFile(const std::string& from, const std::string& to)
-{
-    return std::rename(from.c_str(), to.c_str()) == 0;
-}
-#endif
-
-// Unique within the process and, by the process id, among processes.
 std::string TemporaryNameFor(const std::string& path)
 {
-    static std::atomic<unsigned> counter{0};
-    return path + ".part-" + std::to_string(ProcessId()) + "-" + std::to_string(++counter);
+    return path + ".part-" + RandomSuffix();
 }
+
+#ifdef _WIN32
+
+bool IsPlainFileHandle(HANDLE handle)
+{
+    return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK;
+}
+
+// A target that the rename may replace: none yet, or a file (a link among them).
+bool MayReplace(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+#else
+
+bool IsPlainFileDescriptor(int descriptor)
+{
+    struct stat status
+    {
+    };
+    return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+// A target that the rename may replace: none yet, a plain file, or a link, which the rename
+// replaces itself. A device or pipe under that name is left alone.
+bool MayReplace(const std::string& path)
+{
+    struct stat status
+    {
+    };
+    if (lstat(path.c_str(), &status) != 0)
+        return true; // missing, or the creation of the temporary file will say why not
+    return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
+}
+
+#endif
 
 } // namespace
 
@@ -63,10 +111,41 @@ bool IsFolder(const std::string& path)
 #endif
 }
 
+#ifdef _WIN32
+
 InputFile OpenInputFile(const std::string& path)
 {
-    return InputFile(IsFolder(path) ? nullptr : std::fopen(path.c_str(), "rb"));
+    if (IsFolder(path))
+        return InputFile();
+    InputFile file(std::fopen(path.c_str(), "rb"));
+    // A device name (CON, a pipe) opens too, but reading it could wait for ever.
+    if (file && !IsPlainFileHandle(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())))))
+        file.reset();
+    return file;
 }
+
+#else
+
+InputFile OpenInputFile(const std::string& path)
+{
+    // Without O_NONBLOCK the open of a pipe would already wait for a writer.
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (descriptor < 0)
+        return InputFile();
+    const int flags = fcntl(descriptor, F_GETFL);
+    std::FILE* file = nullptr;
+    if (IsPlainFileDescriptor(descriptor) && flags >= 0 &&
+        fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = fdopen(descriptor, "rb");
+    if (file == nullptr)
+    {
+        close(descriptor);
+        errno = EINVAL;
+    }
+    return InputFile(file);
+}
+
+#endif
 
 InputFileStatus ReadInputFile(const std::string& path, size_t maximumSize,
                               std::vector<uint8_t>& contents)
@@ -107,36 +186,97 @@ bool COutputFile::Create()
 {
     Discard();
     Failed = false;
-    if (IsFolder(Path))
+    if (IsFolder(Path) || !MayReplace(Path))
         return false;
-    TemporaryPath = TemporaryNameFor(Path);
-    File = std::fopen(TemporaryPath.c_str(), "wb");
-    if (File == nullptr)
+    for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt)
     {
-        TemporaryPath.clear();
-        return false;
+        const std::string candidate = TemporaryNameFor(Path);
+#ifdef _WIN32
+        HANDLE handle = CreateFileW(Widen(candidate).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE)
+        {
+            Handle = handle;
+            TemporaryPath = candidate;
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return false;
+#else
+        // 0666: the mode any new file gets, less what the umask takes away.
+        const int descriptor =
+            open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (descriptor >= 0)
+        {
+            Descriptor = descriptor;
+            TemporaryPath = candidate;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+#endif
     }
-    return true;
+    return false;
+}
+
+bool COutputFile::IsOpen() const
+{
+#ifdef _WIN32
+    return Handle != nullptr;
+#else
+    return Descriptor >= 0;
+#endif
 }
 
 bool COutputFile::Write(const void* data, size_t size)
 {
-    if (File == nullptr || Failed)
+    if (!IsOpen() || Failed)
         return false;
-    if (size > 0 && std::fwrite(data, 1, size, File) != size)
-        Failed = true;
+    const char* next = static_cast<const char*>(data);
+    while (size > 0 && !Failed)
+    {
+#ifdef _WIN32
+        const DWORD part = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (WriteFile(Handle, next, part, &written, nullptr) == 0 || written == 0)
+            Failed = true;
+#else
+        const ssize_t written = write(Descriptor, next, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            Failed = true;
+#endif
+        if (Failed)
+            break;
+        next += written;
+        size -= static_cast<size_t>(written);
+    }
     return !Failed;
 }
 
 bool COutputFile::Commit()
 {
-    if (File == nullptr)
+    if (!IsOpen())
         return false;
-    // A write that only the flush or the close reports (a full disk) fails the whole file.
-    const bool flushed = std::fflush(File) == 0;
-    const bool closed = std::fclose(File) == 0;
-    File = nullptr;
-    if (Failed || !flushed || !closed || !ReplaceFile(TemporaryPath, Path))
+        // A write that only the flush or the close reports (a full disk) fails the whole file.
+#ifdef _WIN32
+    const bool flushed = FlushFileBuffers(Handle) != 0;
+    const bool closed = CloseHandle(Handle) != 0;
+    Handle = nullptr;
+    const bool renamed = !Failed && flushed && closed &&
+                         MoveFileExW(Widen(TemporaryPath).c_str(), Widen(Path).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+    const bool flushed = fsync(Descriptor) == 0;
+    const bool closed = close(Descriptor) == 0;
+    Descriptor = -1;
+    // rename replaces the name itself: a link standing there is replaced, not followed.
+    const bool renamed =
+        !Failed && flushed && closed && std::rename(TemporaryPath.c_str(), Path.c_str()) == 0;
+#endif
+    if (!renamed)
     {
         Discard();
         return false;
@@ -147,16 +287,20 @@ bool COutputFile::Commit()
 
 void COutputFile::Discard()
 {
-    if (File != nullptr)
-    {
-        std::fclose(File);
-        File = nullptr;
-    }
+#ifdef _WIN32
+    if (Handle != nullptr)
+        CloseHandle(Handle);
+    Handle = nullptr;
     if (!TemporaryPath.empty())
-    {
-        std::remove(TemporaryPath.c_str());
-        TemporaryPath.clear();
-    }
+        DeleteFileW(Widen(TemporaryPath).c_str());
+#else
+    if (Descriptor >= 0)
+        close(Descriptor);
+    Descriptor = -1;
+    if (!TemporaryPath.empty())
+        unlink(TemporaryPath.c_str());
+#endif
+    TemporaryPath.clear();
 }
 
 } // namespace Corvane::Common

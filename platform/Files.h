@@ -13,7 +13,7 @@ namespace Corvane::Common
 enum class InputFileStatus
 {
     Read,
-    CannotOpen, // missing, unreadable, or a folder
+    CannotOpen, // missing, unreadable, or no plain file (a folder, a pipe, a device)
     TooLarge,   // holds more than the operation can use; not read to its end
 };
 
@@ -31,14 +31,18 @@ struct FileCloser
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens a file to read as bytes; empty when it cannot be opened or names a folder (which some
-// systems let fopen open).
+// Opens a plain file to read as bytes; empty when it cannot be opened or is no plain file: a
+// folder, or a pipe or device, whose reading could wait for ever. A missing file leaves errno at
+// ENOENT.
 InputFile OpenInputFile(const std::string& path);
 
 // An output file that appears under its name only when complete: the bytes go to a temporary
-// file in the same folder, which Commit closes and renames over the target. Until then, and on
-// every failure, the file the user had under that name stays as it was, and the temporary file is
-// removed when the object goes.
+// file in the same folder, which Commit flushes to the disk, closes and renames over the target.
+// The tool runs with administrator rights, so the temporary file is created anew under a name
+// nobody can guess and never through a link someone planted there, and the rename replaces
+// whatever stands under the target's name (a link too) instead of writing through it. Until then,
+// and on every failure, the file the user had under that name stays as it was, and the temporary
+// file is removed when the object goes.
 class COutputFile
 {
 public:
@@ -47,19 +51,26 @@ public:
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    // Creates the temporary file; false when it cannot be created (or the target is a folder).
+    // Creates the temporary file; false when it cannot be created, or the target is a folder or
+    // something else that is neither a plain file nor a link (a device, a pipe).
     bool Create();
     // False once any write has failed.
     bool Write(const void* data, size_t size);
-    // Closes the temporary file and renames it over the target; false when either fails.
+    // Flushes the temporary file to the disk, closes it and renames it over the target; false when
+    // any of these fails.
     bool Commit();
 
 private:
+    bool IsOpen() const;
     void Discard();
 
     std::string Path;
     std::string TemporaryPath;
-    std::FILE* File = nullptr;
+#ifdef _WIN32
+    void* Handle = nullptr;
+#else
+    int Descriptor = -1;
+#endif
     bool Failed = false;
 };
 

@@ -9,7 +9,8 @@ namespace Corvane::Common
 
 // A lock between processes by name, held until the object goes or the process ends: a named mutex
 // on Windows, a lock file in the system's temporary folder elsewhere (so runs that share that
-// folder exclude each other).
+// folder exclude each other). The holder leaves its process id where a waiting process finds it:
+// in the lock file, or on Windows in a shared memory section named after the mutex.
 class CProcessLock
 {
 public:
@@ -18,14 +19,14 @@ public:
     CProcessLock(const CProcessLock&) = delete;
     CProcessLock& operator=(const CProcessLock&) = delete;
 
-    // Takes the lock of that name, waiting at most the given time; false when another process
-    // holds it all that time (or the lock cannot be made at all).
-    bool Acquire(const std::string& name, unsigned timeoutMilliseconds);
+    // Takes the lock of that name, waiting at most the given time.
+    LockOutcome Acquire(const std::string& name, unsigned timeoutMilliseconds);
     void Release();
 
 private:
 #ifdef _WIN32
     void* Mutex = nullptr;
+    void* HolderSection = nullptr; // holds the process id of the holder
 #else
     CFileLock File;
 #endif

@@ -15,6 +15,9 @@ namespace Corvane::Common
 
 std::unique_ptr<CSharedLibrary> CSharedLibrary::Load(const std::string& fileName)
 {
+    // The tool runs as administrator, often from a folder others can write: the current folder is
+    // left out of the search, so that a library planted there is never loaded.
+    SetDllDirectoryW(L"");
     HMODULE module = LoadLibraryW(Widen(fileName).c_str());
     if (module == nullptr)
         return nullptr;

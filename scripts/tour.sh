@@ -28,8 +28,12 @@ export LD_LIBRARY_PATH="$simlib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 # File names stay relative: in service mode a word beginning with '/' is taken for an option.
 files=build/tour
 rm -rf "$files"
-mkdir -p "$files"
+mkdir -p "$files/tmp"
 log="$files/step.log"
+# The simulated cards are the tour's own: it keeps their card locks in a temporary folder of its
+# own, so that no other run of the tool on the machine (a console left open) holds them up.
+TMPDIR=$(realpath "$files/tmp")
+export TMPDIR
 
 mistle() { "$tool" "$@"; }
 

@@ -1,11 +1,12 @@
 #include "SimEnvironment.h"
 
+#include "platform/FileLock.h"
+#include "platform/Files.h"
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <list>
-#include <sstream>
 
 namespace Corvane::Common
 {
@@ -31,13 +32,20 @@ void ReportOnce(const std::string& path, const std::string& error)
     putenv(&assignments->back()[0]);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text)
+// Far more than any configuration or trace a test writes.
+const size_t MaximumTextBytes = 64 * 1024 * 1024;
+
+// A missing file reads as empty when that is allowed.
+bool ReadWholeFile(const std::string& path, std::string& text, bool missingIsEmpty = false)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
+    std::vector<uint8_t> bytes;
+    const InputFileStatus read = ReadInputFile(path, MaximumTextBytes, bytes);
+    if (read == InputFileStatus::CannotOpen && errno == ENOENT && missingIsEmpty)
+        bytes.clear();
+    else if (read != InputFileStatus::Read)
         return false;
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    return !file.bad();
+    text.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
 } // namespace
@@ -63,9 +71,23 @@ SimConfiguration LoadConfigurationFromEnvironment(std::string& error)
 
 void AppendTrace(const std::string& path, const std::vector<std::string>& lines)
 {
-    std::ofstream file(path, std::ios::binary | std::ios::app);
+    // The file is replaced, never written through a link, like the tool's own output files; the
+    // lock beside it keeps two processes from losing each other's lines.
+    CFileLock lock;
+    std::string text;
+    if (lock.Acquire(path + ".lock", -1).Status != LockStatus::Held ||
+        !ReadWholeFile(path, text, true))
+    {
+        std::fprintf(stderr,
+                     "tvxsim: trace file '%s' cannot be read or locked; nothing is traced\n",
+                     path.c_str());
+        return;
+    }
     for (const std::string& line : lines)
-        file << line << '\n';
+        text += line + '\n';
+    COutputFile file(path);
+    if (!file.Create() || !file.Write(text.data(), text.size()) || !file.Commit())
+        std::fprintf(stderr, "tvxsim: trace file '%s' cannot be written\n", path.c_str());
 }
 
 std::string HexBytes(const std::vector<uint8_t>& bytes)

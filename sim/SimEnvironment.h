@@ -17,7 +17,8 @@ constexpr const char* SimConfigurationVariable = "TVXSIM_CONFIG";
 // stand-in libraries reads the file first. error receives the line's text (empty on success).
 SimConfiguration LoadConfigurationFromEnvironment(std::string& error);
 
-// Appends lines to the trace file (a test removes it or picks a fresh name before a run).
+// Adds lines to the trace file, which is replaced by one with the old lines and the new, never
+// written through a link (a test removes it or picks a fresh name before a run).
 void AppendTrace(const std::string& path, const std::vector<std::string>& lines);
 
 // "56 4e 3f": bytes as lower-case hex, separated by blanks.

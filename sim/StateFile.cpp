@@ -27,7 +27,10 @@ void CStateFile::Open(const std::string& path)
     Memories.clear();
     KeepAsItIs = false;
     Path = path;
-    if (!Lock.Acquire(path + ".lock", -1))
+    const LockStatus locked = Lock.Acquire(path + ".lock", -1).Status;
+    if (locked == LockStatus::NotAPlainFile)
+        Report(path, "its lock file is a link or no plain file; the state is not kept");
+    else if (locked != LockStatus::Held)
         Report(path, "its lock file cannot be created; the state is not kept");
     std::string error;
     if (IsFolder(path))

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <regex>
 #include <thread>
 
 using namespace MistleTest;
@@ -26,13 +28,16 @@ std::vector<std::string> FullDisk()
 
 } // namespace
 
-TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
+TEST(CardLock, ASecondRunOnTheSameCardWaitsThenNamesTheHolder)
 {
     const std::string folder = FreshFolder("card-lock-tmp");
     const std::string twoCards = "[gen3]\nindex = 0\n[gen3]\nindex = 1\n";
-    // The first run holds card 0 at its console until it is told to exit.
+    // The first run holds card 0 at its console until it is told to exit; on POSIX a shell that
+    // becomes the tool first says its process id.
     ToolRun first = On(twoCards, {"/index", "0"});
     first.TemporaryFolder = folder;
+    if (CanSignalChildren())
+        first.Wrapper = {"/bin/sh", "-c", "echo $$; exec \"$0\" \"$@\""};
     first.Steps.push_back(After("", "VN?\n"));
     first.Steps.push_back(After("VN=2.4.0.17\n", "exit\n", 7000));
     ProcessResult firstResult;
@@ -42,19 +47,91 @@ TEST(CardLock, ASecondRunOnTheSameCardWaitsThenEndsClearly)
     ToolRun second = On(twoCards, {"/index", "0", "/v"});
     second.TemporaryFolder = folder;
     CStopwatch waited;
-    ExpectRun(second,
-              "\nThe selected card is in use by another run of the tool; try again once it has "
-              "ended.\n",
-              FailureCode());
+    const ProcessResult secondResult = RunTool(second);
     EXPECT_GT(waited.ElapsedSeconds(), 2.5);
     EXPECT_LT(waited.ElapsedSeconds(), 5.0);
+    EXPECT_EQ(secondResult.ExitCode, FailureCode());
+    std::smatch inUse;
+    EXPECT_TRUE(std::regex_match(secondResult.Output, inUse,
+                                 std::regex("\nThe selected card is in use by another run of the "
+                                            "tool \\(process ([0-9]+)\\); try again once it has "
+                                            "ended\\.\n")))
+        << secondResult.Output;
     ToolRun other = On(twoCards, {"/index", "1", "/v"});
     other.TemporaryFolder = folder;
     ExpectRun(other, VersionOutput, 0); // another card is not held up
+    if (CanSignalChildren())
+        // Nor is a run that keeps its locks in a temporary folder of its own (on Windows the lock
+        // is for the whole machine).
+        ExpectRun(On(twoCards, {"/index", "0", "/v"}), VersionOutput, 0);
 
     holder.join();
     EXPECT_EQ(firstResult.ExitCode, 0);
-    EXPECT_EQ(firstResult.Output, VersionOutput);
+    const std::string holderLine = CanSignalChildren() ? inUse[1].str() + "\n" : "";
+    EXPECT_EQ(firstResult.Output, holderLine + VersionOutput);
+}
+
+TEST(CardLock, ALockThatIsNoPlainFileOfItsOwnRefusesTheRun)
+{
+    if (!CanSignalChildren())
+        GTEST_SKIP() << "on Windows the card lock is a named mutex";
+    const std::string folder = std::filesystem::absolute(FreshFolder("planted-lock")).string();
+    const std::string lock = folder + "/mistle-card-gen3-0.lock";
+    const std::string victim = folder + "/victim";
+    const std::function<void()> planters[] = {
+        [&] { std::filesystem::create_symlink(victim, lock); },
+        [&] { std::filesystem::create_hard_link(victim, lock); },
+        [&] { std::filesystem::create_directory(lock); },
+    };
+    for (const auto& plant : planters)
+    {
+        std::filesystem::remove_all(lock);
+        WriteFileBytes(victim, "someone else's file");
+        plant();
+        ToolRun run = On("", {"/v"});
+        run.TemporaryFolder = folder;
+        ExpectRun(run,
+                  "\nThe card lock " + lock + " is a link or no plain file; the run is refused.\n",
+                  FailureCode());
+        EXPECT_EQ(ReadFileBytes(victim), "someone else's file");
+    }
+}
+
+TEST(OutputFiles, LinksPlantedAtTheirNamesAreReplacedNotWrittenThrough)
+{
+    if (!CanSignalChildren())
+        GTEST_SKIP() << "a POSIX shell plants the links and sets the umask";
+    const std::string folder = FreshFolder("planted-links");
+    const std::string out = folder + "/out.bin";
+    const std::string victim = folder + "/victim";
+    const std::string image =
+        std::string("\x00\x01\x00\x80\x00\x80", 6) + std::string(249, '\0') + "\xff";
+    const std::pair<std::vector<std::string>, std::string> commands[] = {
+        {{"/gen_blob_v1_0", out}, image},
+        {{"/i2c_rd", "/out", out, "/size", "4"}, std::string(4, '\0')},
+    };
+    for (const auto& [arguments, bytes] : commands)
+    {
+        WriteFileBytes(victim, "someone else's file");
+        std::filesystem::remove(out);
+        std::filesystem::create_symlink("victim", out);
+        // The shell becomes the tool: a link waits where a temporary name made of the process id
+        // and a counter would go.
+        ToolRun run = On("", arguments);
+        run.Wrapper = {"/bin/sh", "-c",
+                       "umask 027; ln -s victim " + out + ".part-$$-1; exec \"$0\" \"$@\""};
+        EXPECT_EQ(RunTool(run).ExitCode, 0);
+        EXPECT_EQ(ReadFileBytes(victim), "someone else's file");
+        EXPECT_FALSE(std::filesystem::is_symlink(out));
+        EXPECT_EQ(ReadFileBytes(out), bytes);
+        using std::filesystem::perms;
+        EXPECT_EQ(std::filesystem::status(out).permissions(),
+                  perms::owner_read | perms::owner_write | perms::group_read);
+        EXPECT_EQ(PartialFiles(folder), 1u) << "the planted link stays, and nothing else";
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().filename().string().rfind("out.bin.part-", 0) == 0)
+                std::filesystem::remove(entry.path());
+    }
 }
 
 TEST(StateLock, TwoRunsOnOneStateFileKeepBothUpdates)
@@ -108,22 +185,31 @@ TEST(BadInput, NumbersThatWouldReachSomethingElseAreRefused)
               FailureCode());
 }
 
-TEST(BadInput, FoldersAreNoFiles)
+// A folder, and a pipe whose reading would wait for a writer for ever, are refused as input
+// files and left as they are as output files.
+TEST(BadInput, FoldersAndPipesAreNoFiles)
 {
-    const std::string folder = FreshFolder("folder-as-file");
-    ExpectRun({"/gen_blob_v1_0", folder},
-              "Writing AVR config block...\nError opening output file " + folder, FailureCode());
-    ExpectRun({"/i2c_wr", "/in", folder}, "\nCould not open input file " + folder, FailureCode());
-    ExpectRun({"/i2c_vr", "/in", folder}, "\nCould not open input file " + folder + "\n",
-              FailureCode());
-    const ProcessResult read = RunTool({"/i2c_rd", "/out", folder, "/size", "1"});
-    EXPECT_EQ(read.ExitCode, FailureCode());
-    EXPECT_NE(read.Output.find("\nError writing output file " + folder + "\n"), std::string::npos);
-    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", folder, "0"}),
-              "\nCould not open input file " + folder + "\n", FailureCode());
-    ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/r", folder, "0", "16"}),
-              "\nError writing output file " + folder, FailureCode());
-    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    std::vector<std::string> paths = {FreshFolder("folder-as-file")};
+    if (CanSignalChildren() && std::system("rm -f pipe-as-file && mkfifo pipe-as-file") == 0)
+        paths.push_back("pipe-as-file");
+    for (const std::string& path : paths)
+    {
+        ExpectRun({"/gen_blob_v1_0", path},
+                  "Writing AVR config block...\nError opening output file " + path, FailureCode());
+        ExpectRun({"/i2c_wr", "/in", path}, "\nCould not open input file " + path, FailureCode());
+        ExpectRun({"/i2c_vr", "/in", path}, "\nCould not open input file " + path + "\n",
+                  FailureCode());
+        const ProcessResult read = RunTool({"/i2c_rd", "/out", path, "/size", "1"});
+        EXPECT_EQ(read.ExitCode, FailureCode());
+        EXPECT_NE(read.Output.find("\nError writing output file " + path + "\n"),
+                  std::string::npos);
+        ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/w", path, "0"}),
+                  "\nCould not open input file " + path + "\n", FailureCode());
+        ExpectRun(On("[gen3]\nindex = 0\nmcu = service\n", {"/r", path, "0", "16"}),
+                  "\nError writing output file " + path, FailureCode());
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(paths.front()));
+    EXPECT_TRUE(std::filesystem::is_fifo(paths.back()) || paths.size() == 1);
 }
 
 TEST(BadInput, AHugeInputFileIsRefusedWithoutBeingRead)
