@@ -4,7 +4,7 @@
 #include "SimHost.h"
 #include "TestFiles.h"
 
-#include "platform/Process.h"
+#include "ChildProcess.h"
 
 #include <gtest/gtest.h>
 
