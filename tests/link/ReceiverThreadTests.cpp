@@ -224,16 +224,6 @@ TEST_F(ReceiverThreadWithModelCard, ShutdownWhileAReplyIsInFlightEndsTheReceiver
     EXPECT_EQ(VersionRepliesPrinted, versionsBefore) << "half a version reply was printed";
 }
 
-TEST_F(ReceiverThreadWithModelCard, AnI2cReadAnsweredOnlyInPartFailsWithinThePatience)
-{
-    SetMicrocontrollerPatienceMilliseconds(300);
-    Card->CutRepliesShort = true;
-    uint8_t read[8] = {};
-    CStopwatch waiting;
-    EXPECT_FALSE(I2CRead(8, 0x50, 0, read));
-    EXPECT_LT(waiting.ElapsedSeconds(), 3.0);
-}
-
 TEST(ShutdownWithoutReceiver, ReleasesEveryWaiterAndMayBeCalledAgain)
 {
     std::atomic<int> released{0};
