@@ -77,7 +77,8 @@ TEST(ModeChecks, FollowTheMicrocontrollerUnlessForced)
     const std::string application = Gen3(0, 1, "0x10C");
     const std::string service = Gen3(0, 1, "0x10C", "service");
     ExpectCases({
-        {"", {"/sn", "10001", "/am"}, ApplicationMode, 0}, // the default card
+        {"", {"/am"}, ApplicationMode, 0}, // the default card, alone
+        {"", {"/sn", "10001", "/am"}, ApplicationMode, 0},
         {application, {"/am"}, ApplicationMode, 0},
         {application, {"/sm"}, NotServiceMode, Failure},
         {application, {"/sm", "/am"}, ApplicationMode, 0},
