@@ -1,3 +1,5 @@
+#include "board/BoardProfile.h"
+#include "board/ElapsedTimeCounter.h"
 #include "board/StatusRecord.h"
 
 #include <gtest/gtest.h>
@@ -100,17 +102,6 @@ TEST(StatusRecord, EmptyProfilePrintsNothing)
     record.fill(0xFF);
     const BoardProfile empty;
     EXPECT_EQ(Printed(&empty, record, true), "");
-}
-
-TEST(StatusRecord, CurrentProfileIsTheOneChosen)
-{
-    Record record{};
-    ASSERT_TRUE(SelectBoardProfile(35));
-    std::FILE* file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    PrintStatusRecord(record.data(), true, file);
-    EXPECT_EQ(std::ftell(file), static_cast<long>(Printed(35, record).size()));
-    std::fclose(file);
 }
 
 TEST(StatusRecord, Model32WholeRecord)
@@ -261,4 +252,26 @@ TEST(StatusRecord, Model40WholeRecord)
         expected += Range(channel, 0);
     expected += Range("TMP3", 8) + Lines({{"Si5338", "OK"}});
     EXPECT_EQ(Printed(40, record), expected);
+}
+
+TEST(BoardProfile, UnsupportedModelsLeaveTheChoiceAlone)
+{
+    ASSERT_TRUE(SelectBoardProfile(35));
+    for (int32_t model : {36, 38, 31, 41, 26, 0, -1})
+    {
+        EXPECT_EQ(FindBoardProfile(model), nullptr) << model;
+        EXPECT_FALSE(SelectBoardProfile(model)) << model;
+        EXPECT_EQ(CurrentBoardProfile().AnalogChannels, FindBoardProfile(35)->AnalogChannels);
+    }
+}
+
+TEST(ElapsedTimeStamp, HoldsTheSerialNumberAndTheTimeInUtc)
+{
+    // 5 March 2026, 14:07:09 UTC.
+    const std::time_t when = 1772719629;
+    EXPECT_EQ(BuildEtcStamp(when, 1234), (EtcStamp{0xD2, 0x04, 0x00, 9, 7, 14, 5, 3, 0xEA, 0x07}));
+    const EtcStamp wide = BuildEtcStamp(when, 0x12345678);
+    EXPECT_EQ(wide[0], 0x78);
+    EXPECT_EQ(wide[1], 0x56) << "only the low 16 bits of the serial number";
+    EXPECT_EQ(wide[2], 0x00);
 }

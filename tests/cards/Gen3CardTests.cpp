@@ -3,6 +3,7 @@
 
 #include "cards/BoardLibraries.h"
 #include "cards/CTVX3Card.h"
+#include "platform/Time.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,11 @@ std::string Card(const std::string& extraLines = "")
     return "[gen3]\nindex = 0\nserial = 10001\nmodel = 0x10C\nfpga = CVX-410T\nclocks = 2\n"
            "info_byte = 0x11\nbanks = 0x100000:32, 0:0\n" +
            extraLines + "\n";
+}
+
+uint64_t PageWrites()
+{
+    return SimHost::Count3(0, "page_writes");
 }
 
 class CConfigSource : public IConfigSource
@@ -209,4 +215,145 @@ TEST(Gen3Card, RegistersAreTheWordsOfWindowTwo)
     SimHost::Poke3(0, 2, 0x7FC, 0xCAFEF00D);
     EXPECT_EQ(card.ReadRegister(511), 0xCAFEF00Du);
     EXPECT_EQ(card.ReadRegister(512), 0u); // beyond the window
+}
+
+TEST(Gen3FpgaDirect, ThePageChangesOnlyWhenTheAddressLeavesIt)
+{
+    ASSERT_TRUE(SimHost::Configure(Card()));
+    CTVX3Card card(0, CardForUse{});
+    ASSERT_TRUE(card.Open(0, nullptr));
+    const uint64_t afterOpen = PageWrites();
+    SimHost::PokeFpga3(0, 0x400000, 0x11111111);
+    SimHost::PokeFpga3(0, 0x400004, 0x22222222);
+    SimHost::PokeFpga3(0, 0x3FFFFC, 0x33333333);
+
+    EXPECT_EQ(card.ReadFpga(0x100000), 0x11111111u);
+    EXPECT_EQ(SimHost::LastWrite3(0, 3, 0x20), 0x400000u);
+    EXPECT_EQ(card.ReadFpga(0x100001), 0x22222222u);
+    EXPECT_EQ(PageWrites(), afterOpen + 1);
+    EXPECT_EQ(card.ReadFpga(0xFFFFF), 0x33333333u); // last word of page 0
+    EXPECT_EQ(SimHost::LastWrite3(0, 3, 0x20), 0u);
+
+    card.WriteFpga(0x2FFFFF, 0xA5A5A5A5); // last word of page 0x800000
+    card.WriteFpga(0x200000, 0x5A5A5A5A); // its first word
+    EXPECT_EQ(card.ReadFpga(0x2FFFFF), 0xA5A5A5A5u);
+    EXPECT_EQ(SimHost::PeekFpga3(0, 0xBFFFFC), 0xA5A5A5A5u);
+    EXPECT_EQ(SimHost::PeekFpga3(0, 0x800000), 0x5A5A5A5Au);
+    EXPECT_EQ(PageWrites(), afterOpen + 3);
+
+    card.SetFpgaBits(0x200000, 0x0000000F);
+    card.ClearFpgaBits(0x200000, 0xF0000000);
+    EXPECT_EQ(SimHost::PeekFpga3(0, 0x800000), 0x0A5A5A5Fu);
+}
+
+TEST(Gen3FpgaDirect, ARefusedPageReadsZeroDropsWritesAndIsTriedAgain)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("page_refuse = 0x400000")));
+    CTVX3Card card(0, CardForUse{});
+    ASSERT_TRUE(card.Open(OPEN_LANE_SELECT, nullptr));
+    SimHost::PokeFpga3(0, 0x000000, 0x0BADBAD0);
+    SimHost::PokeFpga3(0, 0x400000, 0x11111111);
+    const uint64_t before = PageWrites();
+
+    EXPECT_EQ(card.ReadFpga(0x100000), 0u);
+    EXPECT_EQ(SimHost::LastWrite3(0, 3, 0x24), 0u); // no lane left enabled
+    card.WriteFpga(0x100000, 0x22222222);
+    // Window 0 still shows page 0, which must not be taken for the refused page.
+    EXPECT_EQ(card.ReadFpga(0x100000), 0u);
+    EXPECT_EQ(SimHost::PeekFpga3(0, 0x400000), 0x11111111u);
+    EXPECT_EQ(SimHost::PeekFpga3(0, 0x000000), 0x0BADBAD0u);
+    EXPECT_EQ(PageWrites(), before + 3);
+
+    EXPECT_EQ(card.ReadFpga(0), 0x0BADBAD0u); // pages the register takes work as before
+}
+
+TEST(Gen3FpgaDirect, OnlyReadsTouchTheLaneAndStatusRegisters)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("bridge_error = always")));
+    CTVX3Card card(0, CardForUse{});
+    ASSERT_TRUE(card.Open(OPEN_LANE_SELECT, nullptr));
+    const uint64_t clears = SimHost::Count3(0, "status_clears");
+    const uint32_t addresses[] = {6, 3, 4, 1};
+    for (uint32_t address : addresses)
+        card.WriteFpga(address, address + 1);
+    EXPECT_TRUE(SimHost::WriteLog3(0, 3, 0x24).empty());
+    EXPECT_EQ(SimHost::Count3(0, "status_clears"), clears);
+
+    // Each read enables the lane of its word address mod 4 before and disables it after; the error
+    // its read raised is cleared.
+    for (uint32_t address : addresses)
+        EXPECT_EQ(card.ReadFpga(address), address + 1);
+    const std::vector<uint32_t> lanes = {0x0F000000, 0, 0xF0000000, 0,
+                                         0x000F0000, 0, 0x00F00000, 0};
+    EXPECT_EQ(SimHost::WriteLog3(0, 3, 0x24), lanes);
+    EXPECT_EQ(SimHost::Count3(0, "status_clears"), clears + 4);
+
+    ASSERT_TRUE(SimHost::Configure(Card()));
+    CTVX3Card plain(0, CardForUse{});
+    ASSERT_TRUE(plain.Open(0, nullptr));
+    plain.ReadFpga(3);
+    EXPECT_EQ(SimHost::Count3(0, "lane_writes"), 0u);
+}
+
+TEST(Gen3FpgaIndirect, AccessesGoThroughTheCommandRegisters)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("indirect_complete_after = 3")));
+    CTVX3Card card(0, CardForUse{});
+    ASSERT_TRUE(card.Open(OPEN_INDIRECT_MODE, nullptr));
+    EXPECT_EQ(SimHost::Count3(0, "register0_reads"), 1u);
+    EXPECT_EQ(SimHost::LastWrite3(0, 2, 0x070), 0x10000000u);
+
+    card.WriteFpga(0x123456, 0xFEEDC0DE); // byte address 0x48D158
+    EXPECT_EQ(SimHost::LastWrite3(0, 2, 0x070), 0xDF48D158u);
+    EXPECT_EQ(SimHost::PeekFpga3(0, 0x48D158), 0xFEEDC0DEu);
+    SimHost::PokeFpga3(0, 0x100, 0x0D15EA5E);
+    EXPECT_EQ(card.ReadFpga(0x40), 0x0D15EA5Eu);
+    EXPECT_EQ(SimHost::LastWrite3(0, 2, 0x070), 0x9F000100u);
+    EXPECT_EQ(SimHost::Count3(0, "indirect_commands"), 2u);
+    EXPECT_EQ(PageWrites(), 1u); // only the reset by Open
+}
+
+TEST(Gen3FpgaIndirect, AnAccessThatNeverCompletesEndsAfterAQuarterSecond)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("indirect_complete_after = never")));
+    CTVX3Card card(0, CardForUse{});
+    ASSERT_TRUE(card.Open(OPEN_INDIRECT_MODE, nullptr));
+    CStopwatch watch;
+    card.ReadFpga(0x10);
+    EXPECT_GE(watch.ElapsedSeconds(), 0.24);
+    EXPECT_LT(watch.ElapsedSeconds(), 1.5);
+}
+
+TEST(Gen3BusProbe, ExactlyOneAnsweringAddressIsKept)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("probe_answers = 0x52")));
+    CTVX3Card card(0, CardForUse{});
+    ASSERT_TRUE(card.Open(OPEN_BUS_PROBE, nullptr));
+    EXPECT_TRUE(card.IsProbeEnabled());
+    EXPECT_EQ(card.GetProbeAddress(), 2);
+    // Two passes over the eight addresses; the seven silent ones recovered each time.
+    EXPECT_EQ(SimHost::Count3(0, "probe_commands"), 16u);
+    EXPECT_EQ(SimHost::Count3(0, "probe_clears"), 14u);
+}
+
+TEST(Gen3BusProbe, AStuckControllerSwitchesTheProbeOffAfterOneCommand)
+{
+    ASSERT_TRUE(SimHost::Configure(Card("probe_stuck = 1")));
+    CTVX3Card card(0, CardForUse{});
+    CStopwatch watch;
+    ASSERT_TRUE(card.Open(OPEN_BUS_PROBE, nullptr));
+    EXPECT_LT(watch.ElapsedSeconds(), 0.6); // one 100 ms poll, not one per probing step
+    EXPECT_FALSE(card.IsProbeEnabled());
+    EXPECT_EQ(SimHost::Count3(0, "probe_commands"), 1u);
+}
+
+TEST(Gen3BusProbe, NoneOrSeveralAnsweringAddressesSwitchTheProbeOff)
+{
+    for (const char* answers : {"", "probe_answers = 0x50, 0x57"})
+    {
+        ASSERT_TRUE(SimHost::Configure(Card(answers)));
+        CTVX3Card card(0, CardForUse{});
+        ASSERT_TRUE(card.Open(OPEN_BUS_PROBE, nullptr)) << answers;
+        EXPECT_FALSE(card.IsProbeEnabled()) << answers;
+    }
 }

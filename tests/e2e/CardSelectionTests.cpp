@@ -1,3 +1,5 @@
+// Which card a run takes, and what it says when it takes none: the mode checks, the cards found,
+// the card menu, matching by serial number or index, and the supported models.
 #include "ToolRunner.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@ const std::string NoUsableCards = "\nNo Corvane cards that can be used with this
 const std::string NoMatch = "\nCould not find card with specified serial number or index.\n";
 const std::string NotSupported = "\nWarning! Selected card not supported.\n";
 const std::string ForceOpen = "\nForce open specified. Attempting to open unsupported card.\n";
+const int Failure = -1;
 
 std::string Gen3(int index, int serial, const char* model, const char* mcu = "application",
                  const char* extra = "")
@@ -25,10 +28,29 @@ std::string Gen3(int index, int serial, const char* model, const char* mcu = "ap
            "\nmodel = " + model + "\nfpga = CVX-410T\nmcu = " + mcu + "\n" + extra;
 }
 
-std::string Gen2(int index, int serial, int cardType = 12)
+std::string Gen2(int index, int serial, const char* extra = "")
 {
     return "[gen2]\nindex = " + std::to_string(index) + "\nserial = " + std::to_string(serial) +
-           "\ncard_type = " + std::to_string(cardType) + "\nfpga_type = 98\n";
+           "\ncard_type = 12\nfpga_type = 98\n" + extra;
+}
+
+// A run against a host, what it prints in full and whether it succeeds.
+struct Case
+{
+    std::string Host; // empty: the stand-in's default card
+    std::vector<std::string> Arguments;
+    std::string Output;
+    int ExitCode;
+    std::string Input = "";
+};
+
+void ExpectCases(const std::vector<Case>& cases)
+{
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Host + "arguments: " + testing::PrintToString(c.Arguments));
+        ExpectRun(On(c.Host, c.Arguments, c.Input), c.Output, c.ExitCode == 0 ? 0 : FailureCode());
+    }
 }
 
 const std::string ThreeCards =
@@ -49,136 +71,110 @@ const std::string ThreeCardMenu =
 
 } // namespace
 
-TEST(ModeChecks, DefaultSimulatedCardIsInApplicationMode)
+// Forcing application mode wins over forcing service mode and over the microcontroller.
+TEST(ModeChecks, FollowTheMicrocontrollerUnlessForced)
 {
-    ExpectRun({"/am"}, ApplicationMode, 0);
-}
-
-TEST(ModeChecks, BothChecksInApplicationMode)
-{
-    const std::string card = Gen3(0, 1, "0x10C");
-    ExpectRun(On(card, {"/am"}), ApplicationMode, 0);
-    ExpectRun(On(card, {"/sm"}), NotServiceMode, FailureCode());
-    ExpectRun(On(card, {"/sm", "/am"}), ApplicationMode, 0);
-}
-
-TEST(ModeChecks, BothChecksInServiceMode)
-{
-    const std::string card = Gen3(0, 1, "0x10C", "service");
-    ExpectRun(On(card, {"/sm"}), ServiceMode, 0);
-    ExpectRun(On(card, {"/am"}), NotApplicationMode, FailureCode());
-    ExpectRun(On(card, {"/am", "/sm"}), NotApplicationMode, FailureCode());
-}
-
-TEST(ModeChecks, ForcedModes)
-{
-    const std::string service = Gen3(0, 1, "0x10C", "service");
     const std::string application = Gen3(0, 1, "0x10C");
-    // Force application mode wins over force service mode and over the microcontroller.
-    ExpectRun(On(service, {"/fs", "/fa", "/am"}), ApplicationMode, 0);
-    ExpectRun(On(service, {"/fa", "/sm"}), NotServiceMode, FailureCode());
-    ExpectRun(On(application, {"/fs", "/sm"}), ServiceMode, 0);
+    const std::string service = Gen3(0, 1, "0x10C", "service");
+    ExpectCases({
+        {"", {"/am"}, ApplicationMode, 0}, // the default card, alone
+        {"", {"/sn", "10001", "/am"}, ApplicationMode, 0},
+        {application, {"/am"}, ApplicationMode, 0},
+        {application, {"/sm"}, NotServiceMode, Failure},
+        {application, {"/sm", "/am"}, ApplicationMode, 0},
+        {service, {"/sm"}, ServiceMode, 0},
+        {service, {"/am"}, NotApplicationMode, Failure},
+        {service, {"/am", "/sm"}, NotApplicationMode, Failure},
+        {service, {"/fs", "/fa", "/am"}, ApplicationMode, 0},
+        {service, {"/fa", "/sm"}, NotServiceMode, Failure},
+        {application, {"/fs", "/sm"}, ServiceMode, 0},
+    });
 }
 
-TEST(Discovery, NoCardAtAll)
+// A Gen 2 card that opens counts as a card, though the tool uses none; one that cannot be opened,
+// and a Gen 3 card whose library cannot open it or read its information, are not there.
+TEST(Discovery, CardsThatCannotBeUsed)
 {
-    ToolRun run;
-    run.Arguments = {"/am"};
-    run.WithBoardLibraries = false;
-    ExpectRun(run, NoCards, FailureCode());
-    ExpectRun(On("[host]\n", {"/am"}), NoCards, FailureCode());
+    ToolRun withoutLibraries = On("", {"/am"});
+    withoutLibraries.WithBoardLibraries = false;
+    ExpectRun(withoutLibraries, NoCards, FailureCode());
+    ExpectCases({
+        {"[host]\n", {"/am"}, NoCards, Failure},
+        {Gen2(0, 100) + Gen2(14, 114), {"/am"}, NoUsableCards, Failure},
+        {Gen2(4, 104, "fail = card_info\n"), {"/am"}, NoUsableCards, Failure},
+        {Gen2(3, 103, "fail = open\n") + Gen3(2, 1, "0x10C", "application", "fail = card_info\n"),
+         {"/am"},
+         NoCards,
+         Failure},
+        {Gen3(0, 1, "0x10C", "application", "fail = open\n") + Gen2(1, 5),
+         {"/am"},
+         NoUsableCards,
+         Failure},
+        {Gen3(0, 1, "0x10C", "application", "fail = map2\n"),
+         {"/am"},
+         "\nError! The selected card could not be opened.\n",
+         Failure},
+    });
 }
 
-TEST(Discovery, OnlyGen2Cards)
-{
-    ExpectRun(On(Gen2(0, 100) + Gen2(14, 114), {"/am"}), NoUsableCards, FailureCode());
-}
-
+// The Gen 2 cards are set up as they are found, and the stand-in traces both libraries' counters
+// when the tool's process ends.
 TEST(Discovery, OneGen3CardAmongGen2CardsIsTakenWithoutAMenu)
 {
-    const std::string host = Gen2(0, 100) + Gen2(3, 103) + Gen3(14, 555, "0x10C") + Gen2(14, 114);
-    ExpectRun(On(host, {"/am"}), ApplicationMode, 0);
-}
-
-TEST(Discovery, ACardThatCannotBeOpenedFailsTheRunWithAMessage)
-{
-    const std::string host = Gen3(0, 1, "0x10C", "application", "fail = map2\n");
-    ExpectRun(On(host, {"/am"}), "\nError! The selected card could not be opened.\n",
-              FailureCode());
-}
-
-TEST(Discovery, ACardWhoseLibraryOpenFailsIsNotThere)
-{
-    const std::string host = Gen3(0, 1, "0x10C", "application", "fail = open\n") + Gen2(1, 5);
-    ExpectRun(On(host, {"/am"}), NoUsableCards, FailureCode());
+    const std::string trace = TestScratchPath("trace.txt");
+    std::remove(trace.c_str());
+    const std::string host = Gen2(0, 100) + Gen2(3, 103) + Gen3(14, 555, "0x10C") + Gen2(14, 114) +
+                             "[host]\ntrace = " + trace + "\n";
+    ExpectRun(On(host, {"/v"}), VersionOutput, 0);
+    const std::string text = ReadFileBytes(trace);
+    for (const char* line : {"gen3 14 use_opens 1\n", "gen3 14 received 56 4e 3f\n",
+                             "gen2 3 control_words 0x00034080 0x00031603 0x00034001 0x00040000"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in:\n" << text;
 }
 
 TEST(Menu, IsDrawnForSeveralCardsAndRefusesBadKeys)
 {
-    const std::string expected = ThreeCardMenu + "\nBad selection\n" + ThreeCardMenu +
-                                 "\nBad selection\n" + ThreeCardMenu + "\nBad selection : ''\n" +
-                                 ThreeCardMenu + "\nBad selection : '12'\n" + ThreeCardMenu +
-                                 ServiceMode;
-    ExpectRun(On(ThreeCards, {"/sm"}, "Q\n4\n\n12\n2\n"), expected, 0);
+    const std::string inputEnded = "\nNo card was chosen: standard input ended.\n";
+    const std::string bad = "\nBad selection\n";
+    ExpectCases({
+        {ThreeCards,
+         {"/sm"},
+         ThreeCardMenu + bad + ThreeCardMenu + bad + ThreeCardMenu + "\nBad selection : ''\n" +
+             ThreeCardMenu + "\nBad selection : '12'\n" + ThreeCardMenu + ServiceMode,
+         0,
+         "Q\n4\n\n12\n2\n"},
+        {ThreeCards, {"/sm"}, ThreeCardMenu + NotServiceMode, Failure, "3\n"},
+        {ThreeCards, {"/am"}, ThreeCardMenu + inputEnded, Failure, ""},
+        {ThreeCards, {"/am"}, ThreeCardMenu + bad + ThreeCardMenu + inputEnded, Failure, "x\n"},
+    });
 }
 
-TEST(Menu, ChoosingAnotherKeyTakesThatCard)
+// Index 0 is the first Gen 3 card, never a Gen 2 card; of two cards with one serial number the
+// higher slot wins.
+TEST(Matching, BySerialNumberOrIndex)
 {
-    ExpectRun(On(ThreeCards, {"/sm"}, "3\n"), ThreeCardMenu + NotServiceMode, FailureCode());
-}
-
-TEST(Menu, EndOfInputEndsTheRunCleanly)
-{
-    ExpectRun(On(ThreeCards, {"/am"}, ""),
-              ThreeCardMenu + "\nNo card was chosen: standard input ended.\n", FailureCode());
-    ExpectRun(On(ThreeCards, {"/am"}, "x\n"),
-              ThreeCardMenu + "\nBad selection\n" + ThreeCardMenu +
-                  "\nNo card was chosen: standard input ended.\n",
-              FailureCode());
-}
-
-TEST(Matching, IndexZeroChoosesTheFirstGen3Card)
-{
-    const std::string host = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
-    ExpectRun(On(host, {"/index", "0", "/sm"}), ServiceMode, 0);
-    ExpectRun(On(host, {"/index", "1", "/sm"}), NotServiceMode, FailureCode());
-}
-
-TEST(Matching, AGen2CardIsNeverMatchedByIndex)
-{
-    const std::string host = Gen2(3, 100) + Gen3(0, 7, "0x10C");
-    ExpectRun(On(host, {"/index", "3", "/am"}), NoMatch, FailureCode());
-}
-
-TEST(Matching, AnUnknownSerialNumberMatchesNothing)
-{
-    const std::string host = Gen3(0, 7, "0x10C");
-    ExpectRun(On(host, {"/sn", "999", "/am"}), NoMatch, FailureCode());
-    ExpectRun(On(host, {"/sn", "7", "/am"}), ApplicationMode, 0);
-}
-
-TEST(Matching, OfTwoCardsWithTheSameSerialTheHigherSlotWins)
-{
-    const std::string host = Gen3(1, 777, "0x10C") + Gen3(4, 777, "0x10C", "service");
-    ExpectRun(On(host, {"/sn", "777", "/sm"}), ServiceMode, 0);
+    const std::string mixed = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
+    const std::string twins = Gen3(1, 777, "0x10C") + Gen3(4, 777, "0x10C", "service");
+    ExpectCases({
+        {mixed, {"/index", "0", "/sm"}, ServiceMode, 0},
+        {mixed, {"/index", "1", "/sm"}, NotServiceMode, Failure},
+        {Gen2(3, 100) + Gen3(0, 7, "0x10C"), {"/index", "3", "/am"}, NoMatch, Failure},
+        {mixed, {"/sn", "999", "/am"}, NoMatch, Failure},
+        {mixed, {"/sn", "8", "/am"}, ApplicationMode, 0},
+        {twins, {"/sn", "777", "/sm"}, ServiceMode, 0},
+    });
 }
 
 TEST(Profiles, UnsupportedModelsAreRefusedUnlessForced)
 {
+    std::vector<Case> cases;
+    for (const char* model : {"0x104", "0x105", "0x106", "0x107", "0x109", "0x10B", "0x10C"})
+        cases.push_back({Gen3(0, 1, model), {"/am"}, ApplicationMode, 0});
     for (const char* model : {"0x200", "0x108", "0x10A"}) // unknown (26), 36, 38
     {
-        SCOPED_TRACE(model);
-        const std::string host = Gen3(0, 1, model);
-        ExpectRun(On(host, {"/am"}), NotSupported, FailureCode());
-        ExpectRun(On(host, {"/fo", "/am"}), NotSupported + ForceOpen + ApplicationMode, 0);
+        cases.push_back({Gen3(0, 1, model), {"/am"}, NotSupported, Failure});
+        cases.push_back(
+            {Gen3(0, 1, model), {"/fo", "/am"}, NotSupported + ForceOpen + ApplicationMode, 0});
     }
-}
-
-TEST(Profiles, EverySupportedModelIsTaken)
-{
-    for (const char* model : {"0x104", "0x105", "0x106", "0x107", "0x109", "0x10B", "0x10C"})
-    {
-        SCOPED_TRACE(model);
-        ExpectRun(On(Gen3(0, 1, model), {"/am"}), ApplicationMode, 0);
-    }
+    ExpectCases(cases);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "TestFiles.h"
-#include "platform/Process.h"
 
 #include <string>
 #include <vector>

@@ -24,15 +24,6 @@ std::vector<std::filesystem::path> InputFiles(const std::filesystem::path& argum
     return files;
 }
 
-bool ReadInput(const std::filesystem::path& file, std::vector<uint8_t>& bytes)
-{
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
-    return !stream.bad();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -41,8 +32,9 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         for (const std::filesystem::path& file : InputFiles(argv[i]))
         {
-            std::vector<uint8_t> bytes;
-            if (!ReadInput(file, bytes))
+            std::ifstream stream(file, std::ios::binary);
+            const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(stream), {});
+            if (!stream || stream.bad())
             {
                 std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
                 return 1;

@@ -82,29 +82,6 @@ TEST_F(Mailbox, ServiceModeSendsAndAcknowledgesOnTheBootChannel)
     EXPECT_EQ(Card->Writes(), expected);
 }
 
-TEST_F(Mailbox, AByteFromASignedCharNeverSetsTheUpperBitsOfTheLowHalf)
-{
-    const char text[] = {static_cast<char>(0x80), static_cast<char>(0xFE)};
-    ASSERT_TRUE(SendMailboxBytes(reinterpret_cast<const uint8_t*>(text), sizeof(text)));
-    EXPECT_EQ(Card->Writes()[0] & 0xFFFFu, 0x0480u);
-    EXPECT_EQ(Card->Writes()[1] & 0xFFFFu, 0x04FEu);
-}
-
-TEST_F(Mailbox, SenderGivesUpOnAMicrocontrollerThatIsNeverReady)
-{
-    Card->NeverReady = true;
-    SetMicrocontrollerPatienceMilliseconds(100);
-    const uint8_t frame[] = {1, 2, 3};
-    CStopwatch watch;
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(SendMailboxBytes(frame, sizeof(frame)));
-    const std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_GE(watch.ElapsedSeconds(), 0.09);
-    EXPECT_LT(watch.ElapsedSeconds(), 2.0);
-    EXPECT_TRUE(Card->Writes().empty());
-    EXPECT_NE(output.find("microcontroller"), std::string::npos);
-}
-
 // Polling without pause for the whole patience would hold a core for seconds.
 TEST_F(Mailbox, ASenderThatMakesNoProgressPausesBetweenPolls)
 {

@@ -109,25 +109,6 @@ TEST_F(ReplyParsing, ACodeIsNeverFoundAcrossAPayload)
     EXPECT_FALSE(StillInPayload);
 }
 
-TEST_F(ReplyParsing, DataRepliesWakeTheWaiter)
-{
-    const uint32_t versions = VersionRepliesPrinted;
-    EXPECT_EQ(Parse(Join({Text("VN="), {1, 0, 2, 0, 3, 0, 4, 0}})), "0x56 0x4e \nVN=1.2.3.4\n");
-    EXPECT_EQ(VersionRepliesPrinted, versions + 1);
-
-    EXPECT_EQ(Parse(Join({Text("IR="), {1, 2, 3, 4, 5, 6, 7, 8}})),
-              "0x49 0x52 \nI2C Read Data = 0x08070605 04030201\n");
-    EXPECT_EQ(Bytes(I2cReadData, I2cReadData + 8), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_TRUE(ReadReplyEvent.WaitFor(0));
-
-    EXPECT_EQ(Parse(Join({Text("GF="), {0x00, 0x40, 0x42, 0x0F, 0x00}})),
-              "0x47 0x46 \n0x00 0x40 0x42 0x0f 0x00\n\nStatus = 0x00, Frequency = 1000000\n");
-    EXPECT_TRUE(ReadReplyEvent.WaitFor(0));
-    EXPECT_EQ(Parse(Join({Text("SF="), {0x02, 0xFF, 0xFF, 0xFF, 0xFF}})),
-              "0x53 0x46 \n0x02 0xff 0xff 0xff 0xff\n\nStatus = 0x02, Actual frequency = "
-              "4294967295\n");
-}
-
 TEST_F(ReplyParsing, LongRepliesAreConsumedQuietly)
 {
     EXPECT_EQ(Parse(Join({Text("LG="), Bytes(1024, 'V'), Text("!")})),
@@ -150,23 +131,4 @@ TEST_F(ReplyParsing, TheFirstByteAfterTheOrderIsItsAnswer)
     EXPECT_EQ(Parse(Join({Text("VN="), {'X', 0, 0, 0, 0, 0, 0, 0}, Text("?")})),
               "0x56 0x4e \nVN=88.0.0.0\n0x3f ");
     EXPECT_EQ(ReplyChar, 'V') << "the reply's first letter came first";
-}
-
-TEST_F(ReplyParsing, AReplyThatStopsIsDroppedOnce)
-{
-    EXPECT_EQ(Parse(Join({Text("SX="), Record32}), true, true),
-              "0x53 0x58 \nThe reply SX= stopped after 32 of 64 bytes; it was dropped.\n");
-    EXPECT_TRUE(StillInPayload);
-    EXPECT_EQ(Parse(Text("QQ"), false, true), "0x51 0x51 ") << "nothing to drop outside a reply";
-}
-
-TEST(ReplyPayloadSizes, FollowTheCodes)
-{
-    const std::pair<ReplyKind, uint32_t> sizes[] = {
-        {ReplyKind::ST, 32}, {ReplyKind::LG, 1024}, {ReplyKind::VN, 8},   {ReplyKind::IR, 8},
-        {ReplyKind::SX, 64}, {ReplyKind::LX, 2048}, {ReplyKind::GF, 5},   {ReplyKind::SF, 5},
-        {ReplyKind::XS, 64}, {ReplyKind::VP, 256},  {ReplyKind::XD, 256}, {ReplyKind::AS, 32},
-        {ReplyKind::None, 0}};
-    for (const auto& [kind, size] : sizes)
-        EXPECT_EQ(ReplyPayloadSize(kind), size) << static_cast<int>(kind);
 }

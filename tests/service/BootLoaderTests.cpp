@@ -1,6 +1,7 @@
-// The boot-loader page protocol in-process against the stand-in's boot loader: the bytes that
-// reach it, the pages read back before a partial write, what a refused call leaves unsent, and
-// the bounded waits.
+// The boot loader in-process: the pages read back before a partial write, what a refused call
+// leaves unsent, a mailbox that never empties, and what the stand-in's boot loader answers to
+// commands the tool never sends (the other form, addresses off the pages or beyond the flash), on
+// which the end-to-end tests rely.
 #include "SimHost.h"
 
 #include "board/BoardProfile.h"
@@ -23,18 +24,15 @@ namespace
 
 using Bytes = std::vector<uint8_t>;
 
+const uint8_t Written = 0x06;
+const uint8_t Refused = 0x15;
+
 Bytes Pattern(size_t size, uint8_t seed)
 {
     Bytes bytes(size);
     for (size_t i = 0; i < size; ++i)
         bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
     return bytes;
-}
-
-Bytes Concatenated(Bytes head, const Bytes& tail)
-{
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
 }
 
 // The boot loader's commands among the bytes it received, as "W 0x000100" or "R 0x000200";
@@ -77,15 +75,14 @@ public:
 class BootLoader : public testing::Test
 {
 protected:
-    // Card 0 in service mode with this library model code, open as the run's card.
-    void Use(const std::string& model, const std::string& settings = "")
+    // Card 0 in service mode with these settings, open as the run's card.
+    void Use(const std::string& settings)
     {
-        ASSERT_TRUE(SimHost::Configure("[gen3]\nindex = 0\nmcu = service\nmodel = " + model + "\n" +
-                                       settings))
+        ASSERT_TRUE(SimHost::Configure("[gen3]\nindex = 0\nmcu = service\n" + settings))
             << SimHost::LastError();
         CurrentCard.reset(new CTVX3Card(0, CardForUse{}));
         ASSERT_TRUE(CurrentCard->Open(0, nullptr));
-        ASSERT_TRUE(SelectBoardProfile(CurrentCard->GetCardModel()));
+        SetMicrocontrollerPatienceMilliseconds(100);
     }
     void TearDown() override
     {
@@ -101,34 +98,30 @@ protected:
         EXPECT_EQ(call(), succeeds);
         return testing::internal::GetCapturedStdout();
     }
+
+    void Send(const Bytes& bytes)
+    {
+        ASSERT_TRUE(SendMailboxBytes(bytes.data(), bytes.size(), MailboxChannel::BootLoader));
+    }
+    // Every byte the boot loader offers until it falls quiet.
+    Bytes Answer()
+    {
+        Bytes answer;
+        uint8_t byte = 0;
+        while (ReceiveMailboxByte(byte, MailboxChannel::BootLoader))
+            answer.push_back(byte);
+        return answer;
+    }
     Bytes Received() const { return SimHost::McuReceived3(0); }
+    Bytes PageWrite(const Bytes& command, size_t pageSize, uint8_t fill = 0x00)
+    {
+        Send(command);
+        Send(Bytes(pageSize, fill));
+        return Answer();
+    }
 };
 
 } // namespace
-
-TEST_F(BootLoader, PageCommandsTakeTheFormOfThePageSize)
-{
-    const Bytes page = Pattern(512, 1);
-    Bytes read(512);
-
-    Use("0x105"); // 256-byte pages
-    Output([&] { return WriteFlashPages(256, page.data(), 0x1200); });
-    EXPECT_EQ(Received(),
-              Concatenated({0x57, 0x00, 0x12}, Bytes(page.begin(), page.begin() + 256)));
-    Output([&] { return ReadFlashPages(256, read.data(), 0xFF00); });
-    EXPECT_EQ(Received(), (Bytes{0x52, 0x00, 0xFF}));
-
-    Use("0x10C"); // 512-byte pages
-    Output([&] { return WriteFlashPages(512, page.data(), 0x1FE00); });
-    EXPECT_EQ(Received(), Concatenated({0x77, 0x00, 0xFE, 0x01, 0x00}, page));
-    Output([&] { return ReadFlashPages(512, read.data(), 0x400); });
-    EXPECT_EQ(Received(), (Bytes{0x72, 0x00, 0x04, 0x00, 0x00}));
-    EXPECT_EQ(read, Bytes(512, 0xFF)) << "erased flash";
-    Bytes three(3);
-    Output([&] { return ReadFlashRange(0x1FE05, three.data(), 3); });
-    EXPECT_EQ(Received(), (Bytes{0x72, 0x00, 0xFE, 0x01, 0x00}));
-    EXPECT_EQ(three, Bytes(page.begin() + 5, page.begin() + 8));
-}
 
 TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
 {
@@ -147,7 +140,8 @@ TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
         {0x1F0, 0x20, {"R 0x000100", "R 0x000200", "W 0x000100", "W 0x000200"}, start + end},
         {0x200, 0x200, {"W 0x000200", "W 0x000300"}, ""},
     };
-    Use("0x105");
+    Use("model = 0x105\n");
+    ASSERT_TRUE(SelectBoardProfile(CurrentCard->GetCardModel()));
     const Bytes before = Pattern(0x400, 3);
     for (const Case& c : cases)
     {
@@ -172,7 +166,8 @@ TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
 
 TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
 {
-    Use("0x104"); // 16 KiB, 256-byte pages
+    Use("model = 0x104\n"); // 16 KiB, 256-byte pages
+    ASSERT_TRUE(SelectBoardProfile(CurrentCard->GetCardModel()));
     const Bytes data(0x300, 0x5A);
     Bytes buffer(0x200);
     EXPECT_EQ(Output([&] { return WriteFlashPages(0x80, data.data(), 0); }, false),
@@ -186,24 +181,7 @@ TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
         << "an address and size whose sum wraps";
     EXPECT_EQ(Output([&] { return WriteFlashPages(0, data.data(), 0x4000); }),
               "\n\nPerforming NVM Write to 0x004000 size 0x000000\nWriting page:\nDone\n");
-    EXPECT_TRUE(Received().empty());
-}
-
-TEST_F(BootLoader, WaitsAreBoundedAndTheLineSaysWhereTheRunStopped)
-{
-    const Bytes data = Pattern(0x300, 4);
-    Use("0x105", "fault = silent\n");
-    SetMicrocontrollerPatienceMilliseconds(100);
-    const std::string writing =
-        Output([&] { return WriteFlashRange(0, data.data(), 0x300); }, false);
-    EXPECT_EQ(writing.substr(writing.rfind('\r')),
-              "\rWriting page: 1 of 3\nThe boot loader sent no byte for 100 ms: writing stopped "
-              "at page 1 of 3.\n");
-
-    Use("0x105", "tx_ready = never\n");
-    SetMicrocontrollerPatienceMilliseconds(100);
-    EXPECT_EQ(Output(ReadBootloaderVersion, false),
-              "\nThe boot loader took no byte for 100 ms: its version was not read.\n");
+    EXPECT_TRUE(SimHost::McuReceived3(0).empty());
 }
 
 TEST_F(BootLoader, AMailboxThatNeverEmptiesEndsTheCallBeforeAnythingIsSent)
@@ -214,4 +192,35 @@ TEST_F(BootLoader, AMailboxThatNeverEmptiesEndsTheCallBeforeAnythingIsSent)
     EXPECT_EQ(Output(ReadBootloaderVersion, false),
               "\nThe boot loader kept sending for 100 ms: its mailbox could not be emptied.\n");
     EXPECT_EQ(card->BytesSent, 0);
+}
+
+TEST_F(BootLoader, StandInVersionReplyIsAHeaderAndFourLittleEndianNumbers)
+{
+    Use("bootloader_version = 1.2.3.260\n");
+    Send({'V', 'N', '?'});
+    EXPECT_EQ(Answer(), (Bytes{'V', 'N', '=', 1, 0, 2, 0, 3, 0, 4, 1}));
+    Send({'V', 'X', '?'});
+    EXPECT_TRUE(Answer().empty()) << "not a command it knows";
+}
+
+TEST_F(BootLoader, StandInRefusesCommandsThatDoNotSuitTheCardAndChangesNothing)
+{
+    Use("model = 0x104\n"); // 16 KiB, 256-byte pages: the short form
+    EXPECT_EQ(PageWrite({'w', 0x00, 0x01, 0x00, 0x00}, 256), Bytes{Refused}) << "long form";
+    EXPECT_EQ(PageWrite({'W', 0x80, 0x01}, 256), Bytes{Refused}) << "not page-aligned";
+    EXPECT_EQ(PageWrite({'W', 0x00, 0x40}, 256), Bytes{Refused}) << "beyond the flash";
+    Send({'R', 0x00, 0x40});
+    EXPECT_EQ(Answer(), Bytes{Refused});
+    Send({'R', 0x00, 0x01});
+    EXPECT_EQ(Answer(), Bytes(256, 0xFF)) << "the page the refused writes aimed at";
+    EXPECT_EQ(PageWrite({'W', 0x00, 0x01}, 256, 0xA5), Bytes{Written});
+    Send({'R', 0x00, 0x01});
+    EXPECT_EQ(Answer(), Bytes(256, 0xA5));
+
+    Use("model = 0x10C\n"); // 128 KiB, 512-byte pages: the long form
+    EXPECT_EQ(PageWrite({'W', 0x00, 0x02}, 512), Bytes{Refused}) << "short form";
+    EXPECT_EQ(PageWrite({'w', 0x00, 0x02, 0x00, 0x01}, 512), Bytes{Refused}) << "fifth byte";
+    EXPECT_EQ(PageWrite({'w', 0x00, 0x00, 0x02, 0x00}, 512), Bytes{Refused}) << "beyond";
+    Send({'r', 0x00, 0x02, 0x00, 0x00});
+    EXPECT_EQ(Answer(), Bytes(512, 0xFF));
 }

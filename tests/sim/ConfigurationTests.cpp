@@ -106,13 +106,6 @@ state = /tmp/state.bin
     EXPECT_EQ(host.StatePath, "/tmp/state.bin");
 }
 
-TEST(SimConfiguration, EmptyTextIsAHostWithoutCards)
-{
-    const SimConfiguration empty = MustParse("  # nothing here\n\n");
-    EXPECT_TRUE(empty.Gen3Cards.empty());
-    EXPECT_TRUE(empty.Gen2Cards.empty());
-}
-
 TEST(SimConfiguration, EachErrorNamesTheFileAndTheLine)
 {
     struct Case

@@ -89,12 +89,13 @@ std::vector<uint32_t> ControlWords2(uint32_t index)
                          { return controlWords(index, words, capacity); });
 }
 
-MappedCard OpenAndMap(uint32_t index)
+MappedCard ConfigureAndMap(const std::string& configuration, uint32_t index)
 {
+    SIM_FUNCTION(Gen3, open, TORVEX3_OpenEx);
     SIM_FUNCTION(Gen3, map, TORVEX3_MapWindow);
     MappedCard card;
     void* windows[3] = {};
-    if (OpenEx3(index, 0, 0, &card.Handle) != 0 ||
+    if (!Configure(configuration) || open(index, 0, 0, &card.Handle) != 0 ||
         map(card.Handle, 0, 0, 0x400000, &windows[0]) != 0 ||
         map(card.Handle, 2, 0, 0x800, &windows[1]) != 0 ||
         map(card.Handle, 3, 0, 0x100, &windows[2]) != 0)
@@ -103,11 +104,6 @@ MappedCard OpenAndMap(uint32_t index)
     card.Registers = static_cast<uint8_t*>(windows[1]);
     card.Bridge = static_cast<uint8_t*>(windows[2]);
     return card;
-}
-
-MappedCard ConfigureAndMap(const std::string& configuration, uint32_t index)
-{
-    return Configure(configuration) ? OpenAndMap(index) : MappedCard();
 }
 
 } // namespace Corvane::Common::SimHost

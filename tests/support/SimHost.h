@@ -58,12 +58,8 @@ SIM_FUNCTION(Gen2, Peek2, TvxSim2_Peek);
 SIM_FUNCTION(Gen2, Poke2, TvxSim2_Poke);
 std::vector<uint32_t> ControlWords2(uint32_t index); // words of the control command register
 
-// The few board-library functions the stand-in's own tests call without the card layer.
-SIM_FUNCTION(Gen3, OpenEx3, TORVEX3_OpenEx);
-SIM_FUNCTION(Gen3, GetCardInfo3, TORVEX3_GetCardInfo);
+// A board-library function the stand-in's own tests call without the card layer.
 SIM_FUNCTION(Gen3, UnmapWindow3, TORVEX3_UnmapWindow);
-SIM_FUNCTION(Gen2, OpenCardByIndex2, TORVEX2_OpenCardByIndex);
-SIM_FUNCTION(Gen2, GetSpaceInfo2, TORVEX2_GetSpaceInfo);
 
 constexpr uint32_t MAILBOX = 44;
 constexpr uint32_t MAILBOX_BYTE = 4 * MAILBOX;
@@ -86,9 +82,8 @@ struct MappedCard
     }
 };
 
-// Opens and maps the Gen 3 card at index of the present configuration, or configures both
-// libraries with the text first; an empty MappedCard (Handle 0) when any step fails.
-MappedCard OpenAndMap(uint32_t index = 0);
+// Configures both libraries with the text, then opens and maps the Gen 3 card at index; an empty
+// MappedCard (Handle 0) when any step fails.
 MappedCard ConfigureAndMap(const std::string& configuration, uint32_t index = 0);
 
 } // namespace Corvane::Common::SimHost

@@ -1,6 +1,5 @@
 #include "platform/Event.h"
 #include "platform/Lock.h"
-#include "platform/SharedLibrary.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
 
@@ -93,18 +92,4 @@ TEST(Lock, SerialisesTwoThreads)
     a.Join();
     b.Join();
     EXPECT_EQ(counter, 40000);
-}
-
-TEST(Stopwatch, MeasuresASleep)
-{
-    CStopwatch watch;
-    SleepMilliseconds(30);
-    const double elapsed = watch.ElapsedSeconds();
-    EXPECT_GE(elapsed, 0.025);
-    EXPECT_LT(elapsed, 2.0);
-}
-
-TEST(SharedLibrary, MissingLibraryGivesNull)
-{
-    EXPECT_EQ(CSharedLibrary::Load("no-such-library-mistle-test"), nullptr);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+// Runs a program as a child process with a paced conversation on its standard input, for the
+// tests that run the tool itself.
+
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -40,21 +43,18 @@ struct ProcessRequest
     unsigned TimeoutMilliseconds = 20000;        // the child is killed after this
 };
 
-// The exit code that a calling shell sees when a program returns the given value from its entry
-// point.
+// True where a ProcessStep can send a signal (POSIX); elsewhere its Signal is ignored.
+bool CanSignalChildren();
+// The interruption signal of a terminal's Ctrl+C; 0 where children take no signals.
+int InterruptSignal();
+// The exit code that a calling shell sees when a program returns this value from its entry point.
 int ShellExitCode(int programResult);
 
 // A child's standard output as its program wrote it: undoes the text-mode translation of each new
-// line into carriage return and new line that the platform's run-time library applies.
+// line into carriage return and new line that the Windows run-time library applies.
 std::string ProgramOutputFromTextMode(const std::string& output);
 
-// True where a ProcessStep can send a signal (POSIX); elsewhere its Signal is ignored.
-bool CanSignalChildren();
-
-// The interruption signal of a terminal's Ctrl+C (SIGINT where there are signals; 0 elsewhere).
-int InterruptSignal();
-
-// Runs a program to its end (used by the end-to-end tests). Standard error is left alone.
+// Runs a program to its end. Standard error is left alone.
 ProcessResult RunProcess(const ProcessRequest& request);
 
 } // namespace Corvane::Common
