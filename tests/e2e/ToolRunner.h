@@ -68,8 +68,8 @@ std::string TestName();
 // A scratch file of the running test.
 std::string TestScratchPath(const std::string& name);
 
-// A scratch file named relative to the folder the test runs in: the tool takes a word that begins
-// with '/' for an option, never for a file name.
+// A scratch file named relative to the folder the test runs in, for the runs that show that a
+// relative name works as well as an absolute one.
 std::string RelativeScratchPath(const std::string& name);
 
 // An empty folder, named relative to the folder the test runs in (as above).
