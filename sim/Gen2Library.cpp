@@ -103,11 +103,6 @@ extern "C"
         return CounterValue<CGen2Host>(index, counter);
     }
 
-    TVXSIM_EXPORT void TvxSim2_ClearCounters(uint32_t index)
-    {
-        ClearCardCounters<CGen2Host>(index);
-    }
-
     TVXSIM_EXPORT uint32_t TvxSim2_ControlWords(uint32_t index, uint32_t* buffer, uint32_t capacity)
     {
         Guard guard(SimulationMutex());
@@ -137,21 +132,6 @@ extern "C"
         return card == nullptr || space > 1 ? 0 : card->SpaceConfigs[space];
     }
 
-    TVXSIM_EXPORT uint32_t TvxSim2_LastConfigure(uint32_t index, char* path, uint32_t capacity)
-    {
-        return LastConfiguration<CGen2Host>(index, path, capacity, nullptr);
-    }
-
-    TVXSIM_EXPORT uint32_t TvxSim2_OpenHandles(uint32_t index)
-    {
-        return CardOpenHandles<CGen2Host>(index);
-    }
-
-    TVXSIM_EXPORT double TvxSim2_ClockFrequency(uint32_t index, uint32_t clock)
-    {
-        return CardClockFrequency<CGen2Host>(index, clock);
-    }
-
 } // extern "C"
 
 // The exported functions have exactly the types that the card layer and the tests declare.
@@ -168,11 +148,7 @@ TVXSIM_SAME_TYPE(TORVEX2_GetStatusString);
 TVXSIM_SAME_TYPE(TvxSim_Configure);
 TVXSIM_SAME_TYPE(TvxSim_LastError);
 TVXSIM_SAME_TYPE(TvxSim2_Count);
-TVXSIM_SAME_TYPE(TvxSim2_ClearCounters);
 TVXSIM_SAME_TYPE(TvxSim2_ControlWords);
 TVXSIM_SAME_TYPE(TvxSim2_Peek);
 TVXSIM_SAME_TYPE(TvxSim2_Poke);
 TVXSIM_SAME_TYPE(TvxSim2_SpaceConfig);
-TVXSIM_SAME_TYPE(TvxSim2_LastConfigure);
-TVXSIM_SAME_TYPE(TvxSim2_OpenHandles);
-TVXSIM_SAME_TYPE(TvxSim2_ClockFrequency);

@@ -175,32 +175,10 @@ extern "C"
         return CopyOut(card->Microcontroller().ReceivedBytes(), buffer, capacity);
     }
 
-    TVXSIM_EXPORT int TvxSim3_McuSend(uint32_t index, const uint8_t* bytes, uint32_t count)
-    {
-        Guard guard(SimulationMutex());
-        CEmulatedGen3Card* card = CardAt(index);
-        if (card == nullptr || card->Settings().Mcu == McuMode::Absent ||
-            (bytes == nullptr && count))
-            return 0;
-        for (uint32_t i = 0; i < count; ++i)
-            card->Microcontroller().SendToHost(bytes[i]);
-        return 1;
-    }
-
-    TVXSIM_EXPORT uint32_t TvxSim3_OpenHandles(uint32_t index)
-    {
-        return CardOpenHandles<CGen3Host>(index);
-    }
-
     TVXSIM_EXPORT uint32_t TvxSim3_LastConfigure(uint32_t index, char* path, uint32_t capacity,
                                                  uint32_t* flags)
     {
         return LastConfiguration<CGen3Host>(index, path, capacity, flags);
-    }
-
-    TVXSIM_EXPORT double TvxSim3_ClockFrequency(uint32_t index, uint32_t clock)
-    {
-        return CardClockFrequency<CGen3Host>(index, clock);
     }
 
 } // extern "C"
@@ -229,7 +207,4 @@ TVXSIM_SAME_TYPE(TvxSim3_WriteLog);
 TVXSIM_SAME_TYPE(TvxSim3_PeekFpga);
 TVXSIM_SAME_TYPE(TvxSim3_PokeFpga);
 TVXSIM_SAME_TYPE(TvxSim3_McuReceived);
-TVXSIM_SAME_TYPE(TvxSim3_McuSend);
-TVXSIM_SAME_TYPE(TvxSim3_OpenHandles);
 TVXSIM_SAME_TYPE(TvxSim3_LastConfigure);
-TVXSIM_SAME_TYPE(TvxSim3_ClockFrequency);

@@ -77,17 +77,4 @@ uint32_t LastConfiguration(uint32_t index, char* path, uint32_t capacity, uint32
     return static_cast<uint32_t>(card->CounterValues()[static_cast<size_t>(Counter::Configures)]);
 }
 
-template <typename THost> uint32_t CardOpenHandles(uint32_t index)
-{
-    SimulationGuard guard(SimulationMutex());
-    return THost::Instance().OpenHandles(index);
-}
-
-template <typename THost> double CardClockFrequency(uint32_t index, uint32_t clock)
-{
-    SimulationGuard guard(SimulationMutex());
-    const auto* card = THost::Instance().Card(index);
-    return card == nullptr ? 0.0 : card->ClockFrequency(clock);
-}
-
 } // namespace Corvane::Common

@@ -51,22 +51,14 @@ extern "C"
     // Copies up to capacity of the bytes the microcontroller received from the host, in order;
     // returns how many it received in all.
     typedef uint32_t TvxSim3_McuReceived_t(uint32_t index, uint8_t* buffer, uint32_t capacity);
-    // Queues bytes that the microcontroller offers the host, after those already waiting.
-    // Returns 1, or 0 when the card has no microcontroller.
-    typedef int TvxSim3_McuSend_t(uint32_t index, const uint8_t* bytes, uint32_t count);
-    // The handles of the card open now.
-    typedef uint32_t TvxSim3_OpenHandles_t(uint32_t index);
     // The path of the last TORVEX3_ConfigureFromFileA (up to capacity - 1 characters and a
     // terminator) and its flags; returns the number of configuration calls.
     typedef uint32_t TvxSim3_LastConfigure_t(uint32_t index, char* path, uint32_t capacity,
                                              uint32_t* flags);
-    // The frequency the last TORVEX3_SetClockFrequency set on a clock; 0.0 before.
-    typedef double TvxSim3_ClockFrequency_t(uint32_t index, uint32_t clock);
 
     // ---- Gen 2 library ----
 
     typedef uint64_t TvxSim2_Count_t(uint32_t index, const char* counter);
-    typedef void TvxSim2_ClearCounters_t(uint32_t index);
     // Copies up to capacity of the words written to the control command register (byte 0x400 of
     // space 1), in order; returns how many were written in all.
     typedef uint32_t TvxSim2_ControlWords_t(uint32_t index, uint32_t* buffer, uint32_t capacity);
@@ -76,10 +68,6 @@ extern "C"
                                 uint32_t value);
     // The last configuration word given to TORVEX2_SetSpaceConfig for the space; 0 before.
     typedef uint32_t TvxSim2_SpaceConfig_t(uint32_t index, uint32_t space);
-    // As TvxSim3_LastConfigure, for TORVEX2_ConfigureFromFile.
-    typedef uint32_t TvxSim2_LastConfigure_t(uint32_t index, char* path, uint32_t capacity);
-    typedef uint32_t TvxSim2_OpenHandles_t(uint32_t index);
-    typedef double TvxSim2_ClockFrequency_t(uint32_t index, uint32_t clock);
 
 #ifdef __cplusplus
 }
