@@ -1,8 +1,10 @@
 #include "cards/CardNames.h"
+#include "cards/ITVXCard.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 using namespace Corvane::Common;
 
@@ -40,8 +42,23 @@ TEST(CardNames, FifteenGen3NamesForSixteenCodesAndTheRevisionsReuseThem)
     }
     for (uint32_t code : {0x102u, 0x105u, 0x106u, 0x10Au})
         EXPECT_STREQ(Gen3ModelName(0x10000 + code), Gen3ModelName(code));
-    for (uint32_t code : {0x4u, 0x100u, 0x111u, 0x10101u})
+    for (uint32_t code : {0x4u, 0x100u, 0x111u, 0x200u, 0x10101u})
         EXPECT_STREQ(Gen3ModelName(code), "unknown");
+}
+
+TEST(CardNames, IrregularCodes)
+{
+    const std::pair<uint32_t, int> gen3[] = {
+        {0x10D, 45}, {0x10E, 47}, {0x1010A, 42}, {0x200, 26}, {0x4, 27}};
+    for (const auto& [code, model] : gen3)
+        EXPECT_EQ(Gen3ModelNumber(code), model) << code;
+    EXPECT_STREQ(Gen3ModelName(0x1010A), "vexa9");
+    const std::pair<uint32_t, int> gen2[] = {{22, 23}, {23, 24}, {30, MODEL_GEN2_UNKNOWN}};
+    for (const auto& [type, model] : gen2)
+        EXPECT_EQ(Gen2ModelNumber(type), model) << type;
+    EXPECT_STREQ(Gen2FpgaName(156), "5vfx70t");
+    EXPECT_STREQ(Gen2FpgaName(14), "unknown");
+    EXPECT_STREQ(Gen2FpgaName(157), "unknown");
 }
 
 TEST(CardNames, ModelNumbersStayOnTheirSideOfTwentyFive)

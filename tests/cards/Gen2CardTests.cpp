@@ -55,26 +55,6 @@ TEST(Gen2Card, ReportsItsIdentityAndReachesItsFpgaSpaceOnceOpen)
     EXPECT_EQ(SimHost::Peek2(0, 0, 0x20), 0xFF0F0F00u);
 }
 
-TEST(Gen2Card, ModelNumbersAndUnknownFpgaCodes)
-{
-    const uint32_t cases[][4] = {// card type, FPGA type code, model, named FPGA
-                                 {22, 14, 23, 0},
-                                 {23, 157, 24, 0},
-                                 {30, 156, 24, 1}};
-    std::string text;
-    for (uint32_t i = 0; i < std::size(cases); ++i)
-        text += "[gen2]\nindex = " + std::to_string(i) +
-                "\ncard_type = " + std::to_string(cases[i][0]) +
-                "\nfpga_type = " + std::to_string(cases[i][1]) + "\n";
-    ASSERT_TRUE(SimHost::Configure(text));
-    for (uint32_t i = 0; i < std::size(cases); ++i)
-    {
-        CTVX2Card card(i);
-        EXPECT_EQ(card.GetCardModel(), static_cast<int>(cases[i][2])) << cases[i][0];
-        EXPECT_STREQ(card.GetFpgaName(), cases[i][3] ? "5vfx70t" : "unknown") << cases[i][1];
-    }
-}
-
 TEST(Gen2Card, ConstructionInitialisesTheControlSpaceByCardType)
 {
     struct CCase

@@ -78,21 +78,6 @@ TEST(Gen3Card, FailedNameAndBankQueriesGiveFallbacksWithoutTrace)
     EXPECT_TRUE(trace.Texts().empty());
 }
 
-TEST(Gen3Card, ModelNumbersOfIrregularCodes)
-{
-    const std::pair<const char*, int> cases[] = {
-        {"0x10D", 45}, {"0x10E", 47}, {"0x1010A", 42}, {"0x200", 26}, {"0x4", 27}};
-    std::string text;
-    for (size_t i = 0; i < std::size(cases); ++i)
-        text += "[gen3]\nindex = " + std::to_string(i) + "\nmodel = " + cases[i].first + "\n";
-    ASSERT_TRUE(SimHost::Configure(text));
-    for (uint32_t i = 0; i < std::size(cases); ++i)
-        EXPECT_EQ(CTVX3Card(i, CardForInspection{}).GetCardModel(), cases[i].second)
-            << cases[i].first;
-    EXPECT_STREQ(CTVX3Card(2, CardForInspection{}).GetModelName(), "vexa9");
-    EXPECT_STREQ(CTVX3Card(3, CardForInspection{}).GetModelName(), "unknown");
-}
-
 TEST(Gen3Card, CardsThatCannotBeHeldAreInvalidAndClosedOnlyIfOpened)
 {
     ASSERT_TRUE(SimHost::Configure(Card("fail = open") + "[gen3]\nindex = 1\nfail = card_info\n"));
