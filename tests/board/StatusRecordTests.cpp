@@ -83,19 +83,6 @@ std::string Range(const std::string& channel, unsigned nibble)
 }
 } // namespace
 
-// The whole-record tests below build their expectations with Lines; these lines are spelled out.
-TEST(StatusRecord, NamesAndValuesAreRightAligned)
-{
-    Record record{};
-    Put16s(record, 10, {4096});   // model 40: A1 12V0_DIG_ADCMP
-    PutBytes(record, 48, {0x02}); // FMC_VADJ_POK set, POK clear
-    const std::string printed = Printed(40, record);
-    for (const char* line :
-         {"\n        A1 12V0_DIG_ADCMP:   1.000 V\n", "\n                      POK:   false\n",
-          "\n             FMC_VADJ_POK:    true\n"})
-        EXPECT_NE(printed.find(line), std::string::npos) << line;
-}
-
 TEST(StatusRecord, EmptyProfilePrintsNothing)
 {
     Record record;
