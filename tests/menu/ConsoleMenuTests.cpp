@@ -74,18 +74,15 @@ void FillCardMenu(CConsoleMenu& menu, std::FILE*, std::FILE*)
     menu.SetReturnAfterChoice(true);
 }
 
-// The line of the item with the given key in a menu of count items named "Item <n>".
-std::string ItemLine(int count, char key)
+// Items "Item <n>" with the ids 100 + n, and no way out.
+auto Items(int count)
 {
-    const MenuRun run = RunMenu("",
-                                [count](CConsoleMenu& menu, std::FILE*, std::FILE*)
-                                {
-                                    for (int i = 1; i <= count; ++i)
-                                        menu.AddItem("Item " + std::to_string(i), 0);
-                                });
-    const size_t end = run.Printed.find(std::string(1, key) + "   -\n");
-    const size_t start = run.Printed.rfind('\n', end) + 1;
-    return end == std::string::npos ? "" : run.Printed.substr(start, end + 5 - start);
+    return [count](CConsoleMenu& menu, std::FILE*, std::FILE*)
+    {
+        for (int i = 1; i <= count; ++i)
+            menu.AddItem("Item " + std::to_string(i), 100 + i);
+        menu.SetNoExit(true);
+    };
 }
 
 int ActionCalls = 0;
@@ -95,31 +92,32 @@ void CountCall()
 }
 } // namespace
 
-TEST(ConsoleMenu, KeysAndFillsFollowTheItemNumber)
+// Odd items are filled with dots, even ones with spaces; keys run 1-9, 0, then a-z.
+TEST(ConsoleMenu, KeysAndFillsFollowTheItemNumberUpTo36)
 {
-    const std::string dots(63, '.'), spaces(62, ' ');
-    EXPECT_EQ(ItemLine(10, '9'), "-    Item 9" + dots + "9   -");
-    EXPECT_EQ(ItemLine(10, '0'), "-    Item 10" + spaces + "0   -");
-    EXPECT_EQ(ItemLine(11, 'a'), "-    Item 11" + std::string(62, '.') + "a   -");
-    EXPECT_EQ(ItemLine(36, 'q'), "-    Item 27" + std::string(62, '.') + "q   -");
-    EXPECT_EQ(ItemLine(36, 'z'), "-    Item 36" + spaces + "z   -");
-    EXPECT_EQ(ItemLine(10, 'a'), "");
+    const struct
+    {
+        char Key;
+        int Item;
+        char Fill;
+    } keys[] = {{'9', 9, '.'}, {'0', 10, ' '}, {'a', 11, '.'}, {'q', 27, '.'}, {'z', 36, ' '}};
+    for (const auto& k : keys)
+    {
+        const std::string text = "Item " + std::to_string(k.Item);
+        const MenuRun run = RunMenu(std::string(1, k.Key) + "\n", Items(36));
+        EXPECT_EQ(run.Result, 100 + k.Item) << k.Key; // small q is an item key
+        const std::string line = "\n-    " + text + std::string(69 - text.size(), k.Fill) + k.Key;
+        EXPECT_NE(run.Printed.find(line + "   -\n"), std::string::npos) << k.Key;
+    }
+    CConsoleMenu full(stdin, stdout);
+    Items(36)(full, stdin, stdout);
+    EXPECT_FALSE(full.AddItem("One too many", 137));
+    EXPECT_EQ(full.GetItemCount(), 36);
 }
 
-TEST(ConsoleMenu, KeysSelectTheirItemsOfAtMost36AndOnlyKeysOfItemsCount)
+TEST(ConsoleMenu, OnlyKeysOfItemsSelect)
 {
-    const auto fill36 = [](CConsoleMenu& menu, std::FILE*, std::FILE*)
-    {
-        for (uint32_t i = 0; i < 36; ++i)
-            menu.AddItem("Item", 100 + i);
-        EXPECT_FALSE(menu.AddItem("One too many", 136));
-        EXPECT_EQ(menu.GetItemCount(), 36);
-        menu.SetNoExit(true);
-    };
-    EXPECT_EQ(RunMenu("0\n", fill36).Result, 109);
-    EXPECT_EQ(RunMenu("a\n", fill36).Result, 110);
-    EXPECT_EQ(RunMenu("q\n", fill36).Result, 126); // small q is an item key
-    EXPECT_EQ(RunMenu("z\n", fill36).Result, 135);
+    EXPECT_EQ(RunMenu("a\n", Items(10)).Printed.find("a   -\n"), std::string::npos);
     const MenuRun run = RunMenu("d\nA\nQ\n \n\xE9\n3\n", FillCardMenu);
     EXPECT_EQ(run.Result, 19);
     EXPECT_EQ(Count(run.Printed, "\nBad selection\n"), 5u);
