@@ -1,6 +1,10 @@
+// The command line as the tool reads it: the help, and every option whose value is missing or
+// would reach something else, each refused with its own line before anything is done.
 #include "ToolRunner.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace MistleTest;
 
@@ -50,57 +54,83 @@ const char* const ExpectedHelp =
 
 TEST(Help, PrintsTheHelpTextExactlyWithoutABoardLibrary)
 {
-    ToolRun run;
-    run.Arguments = {"/?"};
+    ToolRun run = On("", {"/?"});
     run.WithBoardLibraries = false;
     ExpectRun(run, ExpectedHelp, 0);
 }
 
-TEST(Help, EndsTheRunWhereverItStands)
+// The first pass takes the options that need no card: the help ends the run wherever it stands,
+// though not as the value of an option, and the first option that fails is the one reported. The
+// second pass, on the card, checks the mode before all else, names what it does not know and
+// refuses values out of range.
+TEST(CommandLine, HelpAndOptionValuesThatAreMissingOrOutOfRange)
 {
-    ExpectRun({"/am", "/fo", "/?", "/sn"}, ExpectedHelp, 0);
-    ExpectRun({"/sn", "1", "/index", "2", "/?"}, ExpectedHelp, 0);
-}
-
-TEST(Help, IsNotActedOnAsTheValueOfAnOption)
-{
-    ExpectRun({"/gen_blob_v1_0", ScratchPath("unused.bin"), "/gen_gain0", "/?"},
-              "\n/gen_gain0 must be followed by gain setting.\n", FailureCode());
-}
-
-TEST(FirstPassFailures, MissingValues)
-{
-    ExpectRun({"/gen_blob_v1_0"}, "\n/gen_blob_v1_0 must be followed by gain setting.\n",
-              FailureCode());
-    ExpectRun({"/gen_gain0"}, "\n/gen_gain0 must be followed by gain setting.\n", FailureCode());
-    ExpectRun({"/gen_gain1"}, "\n/gen_gain1 must be followed by gain setting.\n", FailureCode());
-    ExpectRun({"/am", "/sn"}, "\n/sn must be followed by serial number.\n", FailureCode());
-    ExpectRun({"/index"}, "\n/index must be followed by index.\n", FailureCode());
-}
-
-TEST(FirstPassFailures, GainsThatDoNotScan)
-{
-    // The help after it is not reached.
-    ExpectRun({"/gen_gain0", "8000", "/?"}, "\n/gen_gain0 must be followed by gain setting.\n",
-              FailureCode());
-    ExpectRun({"/gen_gain1", "0xzz"}, "\n/gen_gain1 must be followed by gain setting.\n",
-              FailureCode());
-    ExpectRun({"/gen_gain1", "0X10"}, "\n/gen_gain1 must be followed by gain setting.\n",
-              FailureCode());
-}
-
-TEST(FirstPassFailures, SerialNumberAndIndexTogetherAreRefusedFirst)
-{
-    const std::string message = "\n/index and /sn can not be used together.\n";
-    ExpectRun({"/sn", "5", "/index", "1"}, message, FailureCode());
+    const auto gain = [](const std::string& option)
+    { return "\n" + option + " must be followed by gain setting.\n"; };
+    const std::string together = "\n/index and /sn can not be used together.\n";
+    const std::string size = "\n/size must be followed by size in bytes (in hex: 0x0)\n";
+    const auto notAValue =
+        [](const std::string& option, const std::string& what, const std::string& value)
+    { return "\n" + option + " must be followed by " + what + ", not " + value + "\n"; };
+    const std::string chip = "a chip address from 0x0 to 0xff";
+    const std::string bus = "a bus index from 0 to 255";
+    const std::string bytes = "a size in bytes (in hex: 0x0)";
+    const std::string service = "boot-loader.ini";
+    const std::string bootLoader = "\nBootloader Version: 1.3.0.5\n";
     const std::string image = ScratchPath("never-written.bin");
     std::remove(image.c_str());
-    ExpectRun({"/index", "1", "/gen_blob_v1_0", image, "/sn", "5"}, message, FailureCode());
+    ExpectCases({
+        {"", {"/am", "/fo", "/?", "/sn"}, ExpectedHelp, 0},
+        {"", {"/sn", "1", "/index", "2", "/?"}, ExpectedHelp, 0},
+        {"",
+         {"/gen_blob_v1_0", ScratchPath("unused.bin"), "/gen_gain0", "/?"},
+         gain("/gen_gain0"),
+         Failure},
+        {"", {"/gen_gain0", "8000", "/?"}, gain("/gen_gain0"), Failure},
+        {"", {"/gen_blob_v1_0"}, gain("/gen_blob_v1_0"), Failure},
+        {"", {"/gen_gain0"}, gain("/gen_gain0"), Failure},
+        {"", {"/gen_gain1"}, gain("/gen_gain1"), Failure},
+        {"", {"/gen_gain1", "0xzz"}, gain("/gen_gain1"), Failure},
+        {"", {"/gen_gain1", "0X10"}, gain("/gen_gain1"), Failure},
+        {"", {"/gen_gain1", "bad", "/gen_gain0", "bad"}, gain("/gen_gain1"), Failure},
+        {"", {"/gen_blob_v1_0", image, "/gen_gain1", "ABCD"}, gain("/gen_gain1"), Failure},
+        {"", {"/am", "/sn"}, "\n/sn must be followed by serial number.\n", Failure},
+        {"", {"/sn", "/v"}, "\n/sn must be followed by serial number.\n", Failure},
+        {"", {"/index"}, "\n/index must be followed by index.\n", Failure},
+        {"", {"/index", "first"}, "\n/index must be followed by index.\n", Failure},
+        {"", {"/sn", "5", "/index", "1"}, together, Failure},
+        {"", {"/index", "1", "/gen_blob_v1_0", image, "/sn", "5"}, together, Failure},
+        {"",
+         {"/gen_gain0", "0x1234", "/sn", "10001", "/frob", "/fo", "/bus", "1"},
+         "\nUnknown argument: /gen_gain0\n\nUnknown argument: 0x1234\n\nUnknown argument: /frob\n",
+         0},
+        {"", {"/v", "/in"}, "\n/in must be followed by file name\n", Failure},
+        {"", {"/v", "/out"}, "\n/out must be followed by file name\n", Failure},
+        {"", {"/v", "/lb"}, size, Failure},
+        {"", {"/v", "/size"}, size, Failure},
+        {"", {"/v", "/bus"}, "\n/bus must be followed by bus index\n", Failure},
+        {"", {"/v", "/ca"}, "\n/ca must be followed by chip address (in hex: 0x0)\n", Failure},
+        {"", {"/v", "/a"}, "\n/a must be followed by address offset (in hex: 0x0)\n", Failure},
+        {"", {"/i2c_wr", "/ca", "0x150"}, notAValue("/ca", chip, "0x150"), Failure},
+        {"", {"/ca", "zz"}, notAValue("/ca", chip, "zz"), Failure},
+        {"",
+         {"/i2c_wr", "/a", "256"},
+         notAValue("/a", "an address offset from 0x0 to 0xff", "256"),
+         Failure},
+        {"", {"/bus", "-1"}, notAValue("/bus", bus, "-1"), Failure},
+        {"", {"/bus", "two"}, notAValue("/bus", bus, "two"), Failure},
+        {"", {"/lb", "-16"}, notAValue("/lb", bytes, "-16"), Failure},
+        {"", {"/size", "99999999999"}, notAValue("/size", bytes, "99999999999"), Failure},
+        {service, {"/r", "/v"}, "\nMust specify filename and flash offset after /r\n", Failure},
+        {service, {"/v", "/w"}, bootLoader + "\nMust specify filename after /w\n", Failure},
+        {service, {"/c", "/v"}, "\nMust specify filename after /c\n", Failure},
+        {service, {"/r", image, "0", "/sm"}, "\nSystem is in service mode.\n", 0}, // checked first
+        {service, {"/v", "/am", "/sm"}, "\nSystem is not in application mode!\n", Failure},
+        {service,
+         {"/v", "/w", "image.bin", "O"},
+         bootLoader +
+             "\n/w: 'O' is not a flash offset or size (decimal, or hexadecimal after 0x)\n",
+         Failure},
+    });
     EXPECT_FALSE(FileExists(image));
-}
-
-TEST(FirstPassFailures, TheFirstFailingOptionIsTheOneReported)
-{
-    ExpectRun({"/gen_gain1", "bad", "/gen_gain0", "bad"},
-              "\n/gen_gain1 must be followed by gain setting.\n", FailureCode());
 }
