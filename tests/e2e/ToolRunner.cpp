@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -36,6 +37,16 @@ std::string TestTemporaryFolder()
 std::string UniqueConfigurationName()
 {
     return "sim-" + TestName() + "-" + std::to_string(++RunCounter) + ".ini";
+}
+
+void ExpectEndOfRun(const ToolRun& run, const std::string& text, int exitCode, bool whole)
+{
+    const ProcessResult result = RunTool(run);
+    ASSERT_TRUE(result.Started);
+    EXPECT_FALSE(result.TimedOut);
+    const size_t size = whole ? result.Output.size() : std::min(result.Output.size(), text.size());
+    EXPECT_EQ(result.Output.substr(result.Output.size() - size), text) << result.Output;
+    EXPECT_EQ(result.ExitCode, exitCode == Failure ? FailureCode() : exitCode);
 }
 
 } // namespace
@@ -90,11 +101,12 @@ ProcessResult RunTool(const ToolRun& run)
 
 void ExpectRun(const ToolRun& run, const std::string& output, int exitCode)
 {
-    const ProcessResult result = RunTool(run);
-    ASSERT_TRUE(result.Started);
-    EXPECT_FALSE(result.TimedOut);
-    EXPECT_EQ(result.Output, output);
-    EXPECT_EQ(result.ExitCode, exitCode == Failure ? FailureCode() : exitCode);
+    ExpectEndOfRun(run, output, exitCode, true);
+}
+
+void ExpectRunEnding(const ToolRun& run, const std::string& ending, int exitCode)
+{
+    ExpectEndOfRun(run, ending, exitCode, false);
 }
 
 void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode)

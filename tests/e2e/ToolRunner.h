@@ -58,6 +58,8 @@ inline int FailureCode()
 // tool's: 0 or Failure).
 void ExpectRun(const ToolRun& run, const std::string& output, int exitCode);
 void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode);
+// The same for a run whose output ends with this text.
+void ExpectRunEnding(const ToolRun& run, const std::string& ending, int exitCode);
 
 // One run of a table.
 struct Case
