@@ -109,10 +109,13 @@ TEST(Discovery, OneGen3CardAmongGen2CardsIsTakenWithoutAMenu)
         EXPECT_NE(text.find(line), std::string::npos) << line << "in:\n" << text;
 }
 
-TEST(Menu, IsDrawnForSeveralCardsAndRefusesBadKeys)
+// The menu is drawn for several cards and refuses bad keys. Index 0 is the first Gen 3 card, never
+// a Gen 2 card; of two cards with one serial number the higher slot wins.
+TEST(Choice, ByMenuSerialNumberOrIndex)
 {
     const std::string inputEnded = "\nNo card was chosen: standard input ended.\n";
     const std::string bad = "\nBad selection\n";
+    const std::string mixed = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
     ExpectCases({
         {ThreeCards,
          {"/sm"},
@@ -123,15 +126,6 @@ TEST(Menu, IsDrawnForSeveralCardsAndRefusesBadKeys)
         {ThreeCards, {"/sm"}, ThreeCardMenu + NotServiceMode, Failure, "3\n"},
         {ThreeCards, {"/am"}, ThreeCardMenu + inputEnded, Failure, ""},
         {ThreeCards, {"/am"}, ThreeCardMenu + bad + ThreeCardMenu + inputEnded, Failure, "x\n"},
-    });
-}
-
-// Index 0 is the first Gen 3 card, never a Gen 2 card; of two cards with one serial number the
-// higher slot wins.
-TEST(Matching, BySerialNumberOrIndex)
-{
-    const std::string mixed = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
-    ExpectCases({
         {mixed, {"/index", "0", "/sm"}, ServiceMode, 0},
         {mixed, {"/index", "1", "/sm"}, NotServiceMode, Failure},
         {Gen2(3, 100) + Gen3(0, 7, "0x10C"), {"/index", "3", "/am"}, NoMatch, Failure},
