@@ -18,7 +18,7 @@ fail() {
 
 # The one path that a pattern matched.
 single() {
-    [ $# -eq 1 ] && [ -e "$1" ] || fail "expected one of $1, found: $*"
+    { [ $# -eq 1 ] && [ -e "$1" ]; } || fail "expected one of $1, found: $*"
     echo "$1"
 }
 
