@@ -88,9 +88,9 @@ TEST(ServiceMode, VersionIsReadForEachV)
 // run from the state the first one left.
 TEST(ServiceMode, WholeFlashOfShortAndLongPageCommandsReadsBackInALaterRun)
 {
-    const std::pair<Board, std::vector<std::string>> cases[] = {
-        {SmallCard, {"0", "0"}}, {LargeCard, {}}, // no offset, no size: the whole flash
-    };
+    // The read names offset and size 0, or neither: either way the whole flash.
+    const std::pair<Board, std::vector<std::string>> cases[] = {{SmallCard, {"0", "0"}},
+                                                                {LargeCard, {}}};
     for (const auto& [board, readArguments] : cases)
     {
         const std::string service = ServiceCard(board);
