@@ -19,7 +19,6 @@ const std::string NoUsableCards = "\nNo Corvane cards that can be used with this
 const std::string NoMatch = "\nCould not find card with specified serial number or index.\n";
 const std::string NotSupported = "\nWarning! Selected card not supported.\n";
 const std::string ForceOpen = "\nForce open specified. Attempting to open unsupported card.\n";
-const int Failure = -1;
 
 std::string Gen3(int index, int serial, const char* model, const char* mcu = "application",
                  const char* extra = "")
@@ -32,25 +31,6 @@ std::string Gen2(int index, int serial, const char* extra = "")
 {
     return "[gen2]\nindex = " + std::to_string(index) + "\nserial = " + std::to_string(serial) +
            "\ncard_type = 12\nfpga_type = 98\n" + extra;
-}
-
-// A run against a host, what it prints in full and whether it succeeds.
-struct Case
-{
-    std::string Host; // empty: the stand-in's default card
-    std::vector<std::string> Arguments;
-    std::string Output;
-    int ExitCode;
-    std::string Input = "";
-};
-
-void ExpectCases(const std::vector<Case>& cases)
-{
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.Host + "arguments: " + testing::PrintToString(c.Arguments));
-        ExpectRun(On(c.Host, c.Arguments, c.Input), c.Output, c.ExitCode == 0 ? 0 : FailureCode());
-    }
 }
 
 const std::string ThreeCards =
@@ -97,7 +77,7 @@ TEST(Discovery, CardsThatCannotBeUsed)
 {
     ToolRun withoutLibraries = On("", {"/am"});
     withoutLibraries.WithBoardLibraries = false;
-    ExpectRun(withoutLibraries, NoCards, FailureCode());
+    ExpectRun(withoutLibraries, NoCards, Failure);
     ExpectCases({
         {"[host]\n", {"/am"}, NoCards, Failure},
         {Gen2(0, 100) + Gen2(14, 114), {"/am"}, NoUsableCards, Failure},
@@ -110,10 +90,7 @@ TEST(Discovery, CardsThatCannotBeUsed)
          {"/am"},
          NoUsableCards,
          Failure},
-        {Gen3(0, 1, "0x10C", "application", "fail = map2\n"),
-         {"/am"},
-         "\nError! The selected card could not be opened.\n",
-         Failure},
+        {"open-fails.ini", {"/am"}, "\nError! The selected card could not be opened.\n", Failure},
     });
 }
 
@@ -132,10 +109,13 @@ TEST(Discovery, OneGen3CardAmongGen2CardsIsTakenWithoutAMenu)
         EXPECT_NE(text.find(line), std::string::npos) << line << "in:\n" << text;
 }
 
-TEST(Menu, IsDrawnForSeveralCardsAndRefusesBadKeys)
+// The menu is drawn for several cards and refuses bad keys. Index 0 is the first Gen 3 card, never
+// a Gen 2 card; of two cards with one serial number the higher slot wins.
+TEST(Choice, ByMenuSerialNumberOrIndex)
 {
     const std::string inputEnded = "\nNo card was chosen: standard input ended.\n";
     const std::string bad = "\nBad selection\n";
+    const std::string mixed = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
     ExpectCases({
         {ThreeCards,
          {"/sm"},
@@ -146,22 +126,12 @@ TEST(Menu, IsDrawnForSeveralCardsAndRefusesBadKeys)
         {ThreeCards, {"/sm"}, ThreeCardMenu + NotServiceMode, Failure, "3\n"},
         {ThreeCards, {"/am"}, ThreeCardMenu + inputEnded, Failure, ""},
         {ThreeCards, {"/am"}, ThreeCardMenu + bad + ThreeCardMenu + inputEnded, Failure, "x\n"},
-    });
-}
-
-// Index 0 is the first Gen 3 card, never a Gen 2 card; of two cards with one serial number the
-// higher slot wins.
-TEST(Matching, BySerialNumberOrIndex)
-{
-    const std::string mixed = Gen2(0, 100) + Gen3(0, 7, "0x10C", "service") + Gen3(1, 8, "0x10C");
-    const std::string twins = Gen3(1, 777, "0x10C") + Gen3(4, 777, "0x10C", "service");
-    ExpectCases({
         {mixed, {"/index", "0", "/sm"}, ServiceMode, 0},
         {mixed, {"/index", "1", "/sm"}, NotServiceMode, Failure},
         {Gen2(3, 100) + Gen3(0, 7, "0x10C"), {"/index", "3", "/am"}, NoMatch, Failure},
         {mixed, {"/sn", "999", "/am"}, NoMatch, Failure},
         {mixed, {"/sn", "8", "/am"}, ApplicationMode, 0},
-        {twins, {"/sn", "777", "/sm"}, ServiceMode, 0},
+        {"duplicate-serials.ini", {"/sn", "5555", "/sm"}, ServiceMode, 0},
     });
 }
 

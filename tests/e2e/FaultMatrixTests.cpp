@@ -117,14 +117,6 @@ const Command Commands[] = {
 const double BoundSeconds = 15.0;
 const std::string Before = "what the file held before";
 
-std::string Pattern(size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 29 + seed) & 0xFF);
-    return bytes;
-}
-
 struct Outcome
 {
     bool Ran = false;

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace MistleTest;
 using Corvane::Common::CStopwatch;
 using Corvane::Common::ProcessResult;
@@ -14,31 +12,18 @@ using Corvane::Common::ProcessResult;
 namespace
 {
 
-std::string Hex2(unsigned value)
-{
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x", value & 0xFF);
-    return text;
-}
-
 // What one register read prints, with the byte the device answered.
 std::string ReadLines(unsigned chip, unsigned reg, unsigned value)
 {
-    return "\nSending I2C Read: 0x" + Hex2(chip) + ":0x" + Hex2(reg) +
-           " 1 bytes...\n0x49 0x52 \nI2C Read Data = 0x00000000 000000" + Hex2(value) + "\n";
+    return Format("\nSending I2C Read: 0x%02x:0x%02x 1 bytes...\n0x49 0x52 \nI2C Read Data = "
+                  "0x00000000 000000%02x\n",
+                  chip & 0xFF, reg & 0xFF, value & 0xFF);
 }
 
 std::string WriteLines(unsigned chip, unsigned reg)
 {
-    return "\nSending I2C Write: 0x" + Hex2(chip) + ":0x" + Hex2(reg) + " 1 bytes...\n0x49 0x57 ";
-}
-
-std::string Pattern(size_t size, unsigned seed)
-{
-    std::string bytes;
-    for (size_t i = 0; i < size; ++i)
-        bytes.push_back(static_cast<char>((i * 37 + seed) & 0xFF));
-    return bytes;
+    return Format("\nSending I2C Write: 0x%02x:0x%02x 1 bytes...\n0x49 0x57 ", chip & 0xFF,
+                  reg & 0xFF);
 }
 
 std::string WriteOutput(const std::string& bytes, unsigned chip, unsigned start)
@@ -57,37 +42,25 @@ std::string ReadOutput(const std::string& bytes, unsigned chip, unsigned start)
     return output + "\n...done! Writing data to file...\n\n...done\n";
 }
 
+// The devices start empty in each test and keep what it writes from run to run.
 class I2cTransfers : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        State = TestScratchPath("devices.state");
-        std::remove(State.c_str());
-    }
+    void SetUp() override { FreshState(); }
 
-    ToolRun Run(const std::vector<std::string>& arguments, const std::string& card = "") const
+    static ToolRun Run(const std::vector<std::string>& arguments, const std::string& card = "")
     {
-        return On("[gen3]\nindex = 0\n" + card + "[host]\nstate = " + State + "\n", arguments);
+        return On(Card(card) + StateSection(), arguments);
     }
-
-    std::string File(const std::string& name, const std::string& bytes) const
-    {
-        const std::string path = ScratchPath(name);
-        WriteFileBytes(path, bytes);
-        return path;
-    }
-
-    std::string State;
 };
 
 } // namespace
 
-TEST_F(I2cTransfers, AFileRoundTripsThroughADeviceAcrossRuns)
+TEST_F(I2cTransfers, AFileRoundTripsThroughADeviceAndIsVerifiedAcrossRuns)
 {
     const std::string data = Pattern(20, 3);
-    const std::string in = File("i2c-in.bin", data);
-    const std::string out = ScratchPath("i2c-out.bin");
+    const std::string in = ScratchFile("i2c-in.bin", data);
+    const std::string out = TestScratchPath("i2c-out.bin");
     std::remove(out.c_str());
     ExpectRun(Run({"/i2c_wr", "/in", in, "/ca", "0x50"}), WriteOutput(data, 0x50, 0), 0);
     CStopwatch watch;
@@ -103,27 +76,22 @@ TEST_F(I2cTransfers, AFileRoundTripsThroughADeviceAcrossRuns)
     watch.Restart();
     ExpectRun(Run({"/i2c_vr", "/in", in, "/ca", "0x50"}), verified + "\rVerified: 20 bytes\n", 0);
     EXPECT_LT(watch.ElapsedSeconds(), readSeconds + 0.5) << "the verify ends with its last byte";
-}
 
-TEST_F(I2cTransfers, VerifyStopsAtTheEleventhDifference)
-{
-    const std::string data = Pattern(20, 3);
-    ExpectRun(Run({"/i2c_wr", "/in", File("i2c-good.bin", data), "/ca", "0x50"}),
-              WriteOutput(data, 0x50, 0), 0);
+    // Against a file that differs in its first 12 bytes the verify stops at the eleventh.
     std::string differing = data;
     for (size_t i = 0; i < 12; ++i)
         differing[i] = static_cast<char>(~differing[i]);
     const ProcessResult result =
-        RunTool(Run({"/i2c_vr", "/in", File("i2c-bad.bin", differing), "/ca", "0x50"}));
+        RunTool(Run({"/i2c_vr", "/in", ScratchFile("i2c-bad.bin", differing), "/ca", "0x50"}));
     EXPECT_EQ(result.ExitCode, FailureCode());
     size_t errorLines = 0;
     for (size_t at = 0; (at = result.Output.find("\nError at address", at)) != std::string::npos;
          ++at)
         ++errorLines;
     EXPECT_EQ(errorLines, 11u);
-    EXPECT_NE(result.Output.find("\nError at address 0x000a, expected 0x" +
-                                 Hex2(static_cast<uint8_t>(differing[10])) + " got 0x" +
-                                 Hex2(static_cast<uint8_t>(data[10])) + "\n"),
+    EXPECT_NE(result.Output.find(Format("\nError at address 0x000a, expected 0x%02x got 0x%02x\n",
+                                        static_cast<uint8_t>(differing[10]),
+                                        static_cast<uint8_t>(data[10]))),
               std::string::npos);
     const std::string ending = "\rVerified: 10 bytes\n\rFound 11 bytes containing errors\n";
     EXPECT_EQ(result.Output.substr(result.Output.size() - ending.size()), ending);
@@ -132,9 +100,10 @@ TEST_F(I2cTransfers, VerifyStopsAtTheEleventhDifference)
 TEST_F(I2cTransfers, RegisterAddressesWrapAt256)
 {
     const std::string data = "\x11\x22\x33\x44";
-    ExpectRun(Run({"/i2c_wr", "/in", File("i2c-wrap.bin", data), "/ca", "0x50", "/a", "0xFE"}),
-              WriteOutput(data, 0x50, 0xFE), 0);
-    const std::string out = ScratchPath("i2c-wrap-out.bin");
+    ExpectRun(
+        Run({"/i2c_wr", "/in", ScratchFile("i2c-wrap.bin", data), "/ca", "0x50", "/a", "0xFE"}),
+        WriteOutput(data, 0x50, 0xFE), 0);
+    const std::string out = TestScratchPath("i2c-wrap-out.bin");
     ExpectRun(Run({"/i2c_rd", "/out", out, "/ca", "0x50", "/a", "254", "/size", "4"}),
               ReadOutput(data, 0x50, 0xFE), 0);
     EXPECT_EQ(ReadFileBytes(out), data);
@@ -143,47 +112,40 @@ TEST_F(I2cTransfers, RegisterAddressesWrapAt256)
 TEST_F(I2cTransfers, InputFilesUpTo511Bytes)
 {
     const std::string largest = Pattern(511, 9);
-    ExpectRun(Run({"/i2c_wr", "/in", File("i2c-511.bin", largest)}), WriteOutput(largest, 0, 0), 0);
-    const std::string tooLarge = File("i2c-512.bin", Pattern(512, 9));
+    ExpectRun(Run({"/i2c_wr", "/in", ScratchFile("i2c-511.bin", largest)}),
+              WriteOutput(largest, 0, 0), 0);
+    const std::string tooLarge = ScratchFile("i2c-512.bin", Pattern(512, 9));
     ExpectRun(Run({"/i2c_wr", "/in", tooLarge}), "\nInput file (" + tooLarge + ") too large!",
-              FailureCode());
-    ExpectRun(Run({"/i2c_wr", "/in", File("i2c-empty.bin", "")}), "Writing data......done!", 0);
+              Failure);
+    ExpectRun(Run({"/i2c_wr", "/in", ScratchFile("i2c-empty.bin", "")}), "Writing data......done!",
+              0);
     const std::string missing = ScratchPath("no-such-input.bin");
-    ExpectRun(Run({"/i2c_wr", "/in", missing}), "\nCould not open input file " + missing,
-              FailureCode());
-    ExpectRun(Run({"/i2c_vr", "/in", ScratchPath("")}),
-              "\nCould not open input file " + ScratchPath("") + "\n", FailureCode());
+    ExpectRun(Run({"/i2c_wr", "/in", missing}), "\nCould not open input file " + missing, Failure);
 }
 
-TEST_F(I2cTransfers, ReadSizesOutsideOneByte)
+// Size 0 passes the read over: the console runs and ends with the input.
+TEST_F(I2cTransfers, AReadThatCannotCompleteLeavesNoFile)
 {
-    const std::string out = ScratchPath("i2c-size.bin");
+    const std::string out = TestScratchPath("out.bin");
     std::remove(out.c_str());
-    // Size 0 passes the read over: the console runs and ends with the input.
     ExpectRun(Run({"/i2c_rd", "/out", out, "/size", "0"}), "", 0);
     ExpectRun(Run({"/i2c_rd", "/out", out, "/size", "300"}),
               "\nAn I2C read takes at most 255 bytes; 300 were asked for. Nothing was read.\n",
-              FailureCode());
+              Failure);
     EXPECT_FALSE(FileExists(out));
-}
 
-TEST_F(I2cTransfers, AnOutputFileThatCannotBeWrittenFailsTheRun)
-{
-    const std::string out = ScratchPath("no-such-folder/out.bin");
-    ExpectRun(Run({"/i2c_rd", "/out", out, "/size", "1"}),
+    const std::string unwritable = ScratchPath("no-such-folder/out.bin");
+    ExpectRun(Run({"/i2c_rd", "/out", unwritable, "/size", "1"}),
               "\nReading back 1 bytes of data...\n" + ReadLines(0, 0, 0) +
-                  "\n...done! Writing data to file...\n\nError writing output file " + out + "\n",
-              FailureCode());
-}
+                  "\n...done! Writing data to file...\n\nError writing output file " + unwritable +
+                  "\n",
+              Failure);
 
-TEST_F(I2cTransfers, ASilentFirmwareLeavesNoFile)
-{
-    const std::string out = ScratchPath("i2c-silent.bin");
     WriteFileBytes(out, "kept");
     ExpectRun(Run({"/i2c_rd", "/out", out, "/size", "2"}, "fault = silent\n"),
               "\nReading back 2 bytes of data...\n\nSending I2C Read: 0x00:0x00 1 bytes...\n"
               "\nNo answer to the I2C read of 0x00:0x00 within 2000 ms.\n",
-              FailureCode());
+              Failure);
     EXPECT_EQ(ReadFileBytes(out), "kept");
 }
 
@@ -198,11 +160,8 @@ TEST_F(I2cTransfers, TheElapsedTimeCounterIsBlownOnce)
     EXPECT_EQ(first.Output.substr(first.Output.size() - ending.size()), ending) << first.Output;
     EXPECT_NE(first.Output.find(" SN:10001\n\nRead  "), std::string::npos);
 
-    const ProcessResult second = RunTool(Run({"/blow_etc"}));
-    EXPECT_EQ(second.ExitCode, 0);
-    const std::string blown = ReadLines(0x6B, 0, 0x30) + "\nInfo: ETC counter has already been "
-                                                         "blown!\n";
-    EXPECT_EQ(second.Output.substr(second.Output.size() - blown.size()), blown);
+    ExpectRunEnding(Run({"/blow_etc"}),
+                    ReadLines(0x6B, 0, 0x30) + "\nInfo: ETC counter has already been blown!\n", 0);
 }
 
 TEST_F(I2cTransfers, ACardWithoutASerialNumberIsNotStamped)

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
 #include <random>
 #include <regex>
 
@@ -18,14 +17,6 @@ namespace
 
 const size_t FlashBytes = 128 * 1024;
 const size_t PageBytes = 512;
-
-std::string Pattern(size_t size, unsigned seed)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + i / 512 + seed) & 0xFF);
-    return bytes;
-}
 
 ProcessStep SignalAfter(const std::string& output, unsigned delay)
 {
@@ -41,26 +32,24 @@ protected:
     {
         if (!CanSignalChildren())
             GTEST_SKIP() << "signals are sent to children only on POSIX systems";
-        State = TestScratchPath("cards.state");
-        std::remove(State.c_str());
+        FreshState();
         // Seeds differ from run to run; the trace names the one that failed.
         Seed = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
     }
 
-    ToolRun Run(const std::string& card, const std::vector<std::string>& arguments) const
+    static ToolRun Run(const std::string& card, const std::vector<std::string>& arguments)
     {
-        return On("[gen3]\nindex = 0\n" + card + "[host]\nstate = " + State + "\n", arguments);
+        return On(Card(card) + StateSection(), arguments);
     }
 
-    BoardMemory SavedCard() const
+    static BoardMemory SavedCard()
     {
         std::map<uint32_t, BoardMemory> memories;
         std::string error;
-        EXPECT_TRUE(ParseBoardMemories(ReadFileBytes(State), memories, error)) << error;
+        EXPECT_TRUE(ParseBoardMemories(ReadFileBytes(StatePath()), memories, error)) << error;
         return memories[0];
     }
 
-    std::string State;
     unsigned Seed = 0;
 };
 
@@ -86,7 +75,7 @@ TEST_F(Interruption, AFlashWriteStopsBetweenPages)
     {
         const unsigned delay = std::uniform_int_distribution<unsigned>(0, 250)(random);
         SCOPED_TRACE("seed " + std::to_string(Seed) + ", delay " + std::to_string(delay) + " ms");
-        std::remove(State.c_str());
+        FreshState();
         ToolRun run = Run(card, {"/w", imageFile, "0"});
         run.Steps.push_back(SignalAfter("Writing page: 1 of", delay));
         const ProcessResult result = RunTool(run);
@@ -163,7 +152,7 @@ TEST_F(Interruption, TheConsoleEndsAtTheCommandWord)
     // Standard input stays open until the tool has answered the signal.
     run.Steps.push_back(After("Interrupted", ""));
     ExpectRun(run, VersionOutput + "\nInterrupted: the console ended; nothing was being sent.\n",
-              FailureCode());
+              Failure);
 }
 
 // What an interrupted run must not do: leave the boot loader inside a page command. The stand-in
@@ -171,7 +160,7 @@ TEST_F(Interruption, TheConsoleEndsAtTheCommandWord)
 // go into its page.
 TEST_F(Interruption, APartialCommandOutlivesTheRunThatLeftIt)
 {
-    WriteFileBytes(State, "card 0\npending boot_loader 570001\n");
+    WriteFileBytes(StatePath(), "card 0\npending boot_loader 570001\n");
     const ToolRun run = Run("model = 0x104\nmcu = service\n", {"/v"});
     const ProcessResult result = RunTool(run);
     EXPECT_EQ(result.ExitCode, FailureCode());

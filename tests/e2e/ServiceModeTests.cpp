@@ -5,21 +5,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 using namespace MistleTest;
 
 namespace
 {
 
-struct Card
+struct Board
 {
     const char* Model;
     uint32_t FlashSize;
     uint32_t PageSize;
 };
-const Card SmallCard = {"0x104", 0x4000, 256};  // short page commands
-const Card LargeCard = {"0x10C", 0x20000, 512}; // long page commands
+const Board SmallCard = {"0x104", 0x4000, 256};  // short page commands
+const Board LargeCard = {"0x10C", 0x20000, 512}; // long page commands
 
 const std::string Unsupported = "\nWarning! Selected card not supported.\n"
                                 "\nForce open specified. Attempting to open unsupported card.\n";
@@ -27,47 +25,12 @@ const std::string NoProfile =
     "\nError, this card has no board profile: its flash cannot be read or written!\n";
 const std::string Match = "\n...done, data matches input file.\n";
 
-template <typename... Values> std::string Format(const char* format, Values... values)
+// A card in service mode whose flash starts erased here and then persists.
+std::string ServiceCard(const Board& board, const std::string& settings = "")
 {
-    char text[160];
-    std::snprintf(text, sizeof text, format, values...);
-    return text;
+    return Card("mcu = service\nmodel = " + std::string(board.Model) + "\n" + settings) +
+           FreshState();
 }
-
-std::string Pattern(uint32_t size, uint8_t seed)
-{
-    std::string bytes(size, '\0');
-    for (uint32_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>(seed + i * 13 + (i >> 9));
-    return bytes;
-}
-
-std::string WriteScratch(const std::string& name, const std::string& bytes)
-{
-    const std::string path = TestScratchPath(name);
-    WriteFileBytes(path, bytes);
-    return path;
-}
-
-// A card in service mode whose flash starts erased in this test and then persists.
-class ServiceCard
-{
-public:
-    explicit ServiceCard(const Card& card, const std::string& settings = "")
-        : Configuration("[gen3]\nindex = 0\nmcu = service\nmodel = " + std::string(card.Model) +
-                        "\n" + settings + "[host]\nstate = " + TestScratchPath("flash.state") +
-                        "\n")
-    {
-        std::remove(TestScratchPath("flash.state").c_str());
-    }
-    ToolRun Run(const std::vector<std::string>& arguments) const
-    {
-        return On(Configuration, arguments);
-    }
-
-private:
-    std::string Configuration;
-};
 
 // What one call of the page loop prints.
 std::string Pages(bool writing, uint32_t address, uint32_t size, uint32_t pageSize)
@@ -89,13 +52,10 @@ std::string Reading(uint32_t address, uint32_t size, uint32_t pageSize)
 {
     return Pages(false, address, size, pageSize);
 }
-std::string StartPageReadBack(uint32_t address, uint32_t pageSize)
+std::string PageReadBack(const char* which, uint32_t address, uint32_t pageSize)
 {
-    return "\nReading back start page for modification..." + Reading(address, pageSize, pageSize);
-}
-std::string EndPageReadBack(uint32_t address, uint32_t pageSize)
-{
-    return "\nReading back end page for modification..." + Reading(address, pageSize, pageSize);
+    return "\nReading back " + std::string(which) + " page for modification..." +
+           Reading(address, pageSize, pageSize);
 }
 std::string ReadToFile(uint32_t size, uint32_t offset)
 {
@@ -104,26 +64,6 @@ std::string ReadToFile(uint32_t size, uint32_t offset)
 std::string Verifying(uint32_t size, uint32_t offset)
 {
     return Format("\nVerifying AVR application ( %u bytes @ %u )...\n", size, offset);
-}
-
-// An image of the whole flash written in one run and checked there, then read whole in a later
-// run from the state the first one left.
-void ExpectWholeFlashRoundTrip(const Card& card, const std::vector<std::string>& readArguments)
-{
-    const ServiceCard service(card);
-    const std::string image = Pattern(card.FlashSize, 0x21);
-    const std::string imagePath = WriteScratch("image.bin", image);
-    ExpectRun(service.Run({"/w", imagePath, "0", "/c", imagePath, "0"}),
-              Writing(0, card.FlashSize, card.PageSize) +
-                  Reading(0, card.FlashSize, card.PageSize) + Verifying(card.FlashSize, 0) + Match,
-              0);
-    const std::string outPath = TestScratchPath("out.bin");
-    std::vector<std::string> arguments = {"/r", outPath};
-    arguments.insert(arguments.end(), readArguments.begin(), readArguments.end());
-    ExpectRun(
-        service.Run(arguments),
-        ReadToFile(card.FlashSize, 0) + Reading(0, card.FlashSize, card.PageSize) + "...done\n", 0);
-    EXPECT_TRUE(ReadFileBytes(outPath) == image);
 }
 
 // Temporary files that the tool left beside the files of this test.
@@ -136,22 +76,40 @@ size_t LeftoverTemporaryFiles()
 
 TEST(ServiceMode, VersionIsReadForEachV)
 {
-    ExpectRun(ServiceCard(SmallCard).Run({"/x", "/v", "/v"}),
+    ExpectRun(On(ServiceCard(SmallCard), {"/x", "/v", "/v"}),
               "\nBootloader Version: 1.3.0.5\n\nBootloader Version: 1.3.0.5\n", 0);
     // Bytes the boot loader had waiting before the run are drained, not taken for the answer.
-    ExpectRun(ServiceCard(LargeCard, "bootloader_version = 2.0.1.300\nmcu_sends = 0x56 0x4E\n")
-                  .Run({"/v"}),
+    ExpectRun(On(ServiceCard(LargeCard, "bootloader_version = 2.0.1.300\nmcu_sends = 0x56 0x4E\n"),
+                 {"/v"}),
               "\nBootloader Version: 2.0.1.300\n", 0);
 }
 
-TEST(ServiceMode, WholeFlashOfShortPageCommandsReadsBackInALaterRun)
+// An image of the whole flash written in one run and checked there, then read whole in a later
+// run from the state the first one left.
+TEST(ServiceMode, WholeFlashOfShortAndLongPageCommandsReadsBackInALaterRun)
 {
-    ExpectWholeFlashRoundTrip(SmallCard, {"0", "0"});
-}
-
-TEST(ServiceMode, WholeFlashOfLongPageCommandsReadsBackInALaterRun)
-{
-    ExpectWholeFlashRoundTrip(LargeCard, {}); // no offset, no size: the whole flash
+    // The read names offset and size 0, or neither: either way the whole flash.
+    const std::pair<Board, std::vector<std::string>> cases[] = {{SmallCard, {"0", "0"}},
+                                                                {LargeCard, {}}};
+    for (const auto& [board, readArguments] : cases)
+    {
+        const std::string service = ServiceCard(board);
+        const std::string image = Pattern(board.FlashSize, 0x21);
+        const std::string imagePath = ScratchFile("image.bin", image);
+        ExpectRun(On(service, {"/w", imagePath, "0", "/c", imagePath, "0"}),
+                  Writing(0, board.FlashSize, board.PageSize) +
+                      Reading(0, board.FlashSize, board.PageSize) + Verifying(board.FlashSize, 0) +
+                      Match,
+                  0);
+        const std::string outPath = TestScratchPath("out.bin");
+        std::vector<std::string> arguments = {"/r", outPath};
+        arguments.insert(arguments.end(), readArguments.begin(), readArguments.end());
+        ExpectRun(On(service, arguments),
+                  ReadToFile(board.FlashSize, 0) + Reading(0, board.FlashSize, board.PageSize) +
+                      "...done\n",
+                  0);
+        EXPECT_TRUE(ReadFileBytes(outPath) == image);
+    }
 }
 
 TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
@@ -162,9 +120,9 @@ TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
     std::string after = before;
     after.replace(0x105, 3, three);
     after.replace(0x1F0, 0x20, thirtyTwo);
-    const std::string beforePath = WriteScratch("before.bin", before);
-    const std::string threePath = WriteScratch("three.bin", three);
-    const std::string thirtyTwoPath = WriteScratch("thirty-two.bin", thirtyTwo);
+    const std::string beforePath = ScratchFile("before.bin", before);
+    const std::string threePath = ScratchFile("three.bin", three);
+    const std::string thirtyTwoPath = ScratchFile("thirty-two.bin", thirtyTwo);
     const std::string outPath = TestScratchPath("out.bin");
     const std::vector<std::string> arguments = {
         "/w",          beforePath, "0",  "/w",    threePath, "0x105", "/w",
@@ -172,18 +130,19 @@ TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
     const std::string readBack = ReadToFile(0x400, 0);
 
     // 0x1F0-0x20F spans the pages at 0x100 and 0x200.
-    ExpectRun(ServiceCard(SmallCard).Run(arguments),
-              Writing(0, 0x400, 256) + StartPageReadBack(0x100, 256) + Writing(0x100, 256, 256) +
-                  StartPageReadBack(0x100, 256) + EndPageReadBack(0x200, 256) +
-                  Writing(0x100, 512, 256) + readBack + Reading(0, 0x400, 256) + "...done\n",
+    ExpectRun(On(ServiceCard(SmallCard), arguments),
+              Writing(0, 0x400, 256) + PageReadBack("start", 0x100, 256) +
+                  Writing(0x100, 256, 256) + PageReadBack("start", 0x100, 256) +
+                  PageReadBack("end", 0x200, 256) + Writing(0x100, 512, 256) + readBack +
+                  Reading(0, 0x400, 256) + "...done\n",
               0);
     EXPECT_TRUE(ReadFileBytes(outPath) == after);
 
     // With 512-byte pages the three bytes lie in the page at 0, the 32 in the pages at 0 and 0x200.
-    ExpectRun(ServiceCard(LargeCard).Run(arguments),
-              Writing(0, 0x400, 512) + StartPageReadBack(0, 512) + Writing(0, 512, 512) +
-                  StartPageReadBack(0, 512) + EndPageReadBack(0x200, 512) + Writing(0, 0x400, 512) +
-                  readBack + Reading(0, 0x400, 512) + "...done\n",
+    ExpectRun(On(ServiceCard(LargeCard), arguments),
+              Writing(0, 0x400, 512) + PageReadBack("start", 0, 512) + Writing(0, 512, 512) +
+                  PageReadBack("start", 0, 512) + PageReadBack("end", 0x200, 512) +
+                  Writing(0, 0x400, 512) + readBack + Reading(0, 0x400, 512) + "...done\n",
               0);
     EXPECT_TRUE(ReadFileBytes(outPath) == after);
 }
@@ -191,10 +150,10 @@ TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
 TEST(ServiceMode, ReadSizeGivenZeroOrOmitted)
 {
     const std::string image = Pattern(SmallCard.FlashSize, 0x07);
-    const std::string imagePath = WriteScratch("image.bin", image);
+    const std::string imagePath = ScratchFile("image.bin", image);
     const std::string a = TestScratchPath("a.bin"), b = TestScratchPath("b.bin"),
                       c = TestScratchPath("c.bin");
-    ExpectRun(ServiceCard(SmallCard).Run({"/w", imagePath, "/r", a, "0x100", "0x80", "/r", b,
+    ExpectRun(On(ServiceCard(SmallCard), {"/w", imagePath, "/r", a, "0x100", "0x80", "/r", b,
                                           "0x3F00", "0", "/r", c, "16256"}),
               Writing(0, 0x4000, 256) + ReadToFile(0x80, 0x100) + Reading(0x100, 256, 256) +
                   "...done\n" + ReadToFile(0x100, 0x3F00) + Reading(0x3F00, 256, 256) +
@@ -207,32 +166,31 @@ TEST(ServiceMode, ReadSizeGivenZeroOrOmitted)
 
 TEST(ServiceMode, NothingPastTheEndOfTheFlashAndTheFileTheUserHadStays)
 {
-    const ServiceCard service(SmallCard);
+    const std::string service = ServiceCard(SmallCard);
     const std::string kept = TestScratchPath("kept.bin");
     WriteFileBytes(kept, "the file the user had");
-    const std::string tooLong = WriteScratch("too-long.bin", Pattern(0x100, 1));
-    const std::string empty = WriteScratch("empty.bin", "");
+    const std::string tooLong = ScratchFile("too-long.bin", Pattern(0x100, 1));
+    const std::string empty = ScratchFile("empty.bin", "");
     const std::string offsetTooLarge = "\nError flash offset too large!\n";
     const auto notFitting = [](const std::string& path)
     { return "\nError input file " + path + " does not fit: the flash ends at 0x004000!\n"; };
 
-    ExpectRun(service.Run({"/r", kept, "0x4000"}), offsetTooLarge, FailureCode());
-    ExpectRun(service.Run({"/r", kept, "99999999999"}), offsetTooLarge, FailureCode());
-    ExpectRun(service.Run({"/r", kept, "0x3F00", "0x101"}),
-              "\nError read size too large: the flash ends at 0x004000!\n", FailureCode());
+    ExpectRun(On(service, {"/r", kept, "0x4000"}), offsetTooLarge, Failure);
+    ExpectRun(On(service, {"/r", kept, "99999999999"}), offsetTooLarge, Failure);
+    ExpectRun(On(service, {"/r", kept, "0x3F00", "0x101"}),
+              "\nError read size too large: the flash ends at 0x004000!\n", Failure);
     EXPECT_EQ(ReadFileBytes(kept), "the file the user had");
     EXPECT_EQ(LeftoverTemporaryFiles(), 0u);
 
-    ExpectRun(service.Run({"/w", tooLong, "0x3F01"}), notFitting(tooLong), FailureCode());
-    ExpectRun(service.Run({"/c", empty, "0x4001"}), notFitting(empty), FailureCode());
-    ExpectRun(service.Run({"/w", TestScratchPath("missing.bin")}),
-              "\nCould not open input file " + TestScratchPath("missing.bin") + "\n",
-              FailureCode());
+    ExpectRun(On(service, {"/w", tooLong, "0x3F01"}), notFitting(tooLong), Failure);
+    ExpectRun(On(service, {"/c", empty, "0x4001"}), notFitting(empty), Failure);
+    ExpectRun(On(service, {"/w", TestScratchPath("missing.bin")}),
+              "\nCould not open input file " + TestScratchPath("missing.bin") + "\n", Failure);
 }
 
 TEST(ServiceMode, CompareShowsTenDifferencesAndCountsAll)
 {
-    const ServiceCard service(SmallCard);
+    const std::string service = ServiceCard(SmallCard);
     const std::string written = Pattern(0x100, 0x30);
     std::string expected = written;
     for (uint32_t i = 0; i < 12; ++i)
@@ -242,35 +200,18 @@ TEST(ServiceMode, CompareShowsTenDifferencesAndCountsAll)
         errors +=
             Format("Error at 0x%06x: got 0x%02x expected 0x%02x.\n", 0x200 + i * 20,
                    static_cast<uint8_t>(written[i * 20]), static_cast<uint8_t>(expected[i * 20]));
-    const std::string writtenPath = WriteScratch("written.bin", written);
-    const std::string expectedPath = WriteScratch("expected.bin", expected);
-    ExpectRun(service.Run({"/w", writtenPath, "0x200", "/c", expectedPath, "0x200"}),
+    const std::string writtenPath = ScratchFile("written.bin", written);
+    const std::string expectedPath = ScratchFile("expected.bin", expected);
+    ExpectRun(On(service, {"/w", writtenPath, "0x200", "/c", expectedPath, "0x200"}),
               Writing(0x200, 0x100, 256) + Reading(0x200, 0x100, 256) + Verifying(0x100, 0x200) +
                   errors +
                   "\nReadback data does not match input verification file!"
                   "\n12 bytes contained errors.\n",
-              FailureCode());
+              Failure);
 
     // The compare ends the run: the version after it is not read.
-    const std::string empty = WriteScratch("empty.bin", "");
-    ExpectRun(service.Run({"/c", empty, "/v"}), Reading(0, 0, 256) + Verifying(0, 0) + Match, 0);
-}
-
-TEST(ServiceMode, OptionsWithoutTheirFileNameAndTheModeChecks)
-{
-    const ServiceCard service(SmallCard);
-    const std::string version = "\nBootloader Version: 1.3.0.5\n";
-    ExpectRun(service.Run({"/r", "/v"}), "\nMust specify filename and flash offset after /r\n",
-              FailureCode());
-    ExpectRun(service.Run({"/v", "/w"}), version + "\nMust specify filename after /w\n",
-              FailureCode());
-    ExpectRun(service.Run({"/c", "/v"}), "\nMust specify filename after /c\n", FailureCode());
-
-    const std::string out = TestScratchPath("out.bin");
-    ExpectRun(service.Run({"/r", out, "0", "/sm"}), "\nSystem is in service mode.\n", 0);
-    ExpectRun(service.Run({"/v", "/am", "/sm"}), "\nSystem is not in application mode!\n",
-              FailureCode());
-    EXPECT_FALSE(FileExists(out));
+    const std::string empty = ScratchFile("empty.bin", "");
+    ExpectRun(On(service, {"/c", empty, "/v"}), Reading(0, 0, 256) + Verifying(0, 0) + Match, 0);
 }
 
 // The one run here that waits out the boot loader's patience.
@@ -278,23 +219,23 @@ TEST(ServiceMode, ABootLoaderThatStopsMidPageEndsTheRunAndTheFileStays)
 {
     const std::string kept = TestScratchPath("kept.bin");
     WriteFileBytes(kept, "the file the user had");
-    ExpectRun(ServiceCard(SmallCard, "fault = stop_mid_reply\n").Run({"/r", kept, "0", "0x300"}),
+    ExpectRun(On(ServiceCard(SmallCard, "fault = stop_mid_reply\n"), {"/r", kept, "0", "0x300"}),
               ReadToFile(0x300, 0) +
                   "\n\nPerforming NVM Read from 0x000000 size 0x000300\nReading page:"
                   "\rReading page: 1 of 3"
                   "\nThe boot loader sent no byte for 2000 ms: reading stopped at page 1 of 3.\n",
-              FailureCode());
+              Failure);
     EXPECT_EQ(ReadFileBytes(kept), "the file the user had");
     EXPECT_EQ(LeftoverTemporaryFiles(), 0u);
 }
 
 TEST(ServiceMode, ACardWithoutProfileReadsOnlyTheVersion)
 {
-    const ServiceCard unsupported({"0x108", 0, 0});
-    const std::string image = WriteScratch("image.bin", "abc");
-    ExpectRun(unsupported.Run({"/fo", "/v"}), Unsupported + "\nBootloader Version: 1.3.0.5\n", 0);
-    ExpectRun(unsupported.Run({"/fo", "/r", TestScratchPath("out.bin"), "0"}),
-              Unsupported + NoProfile, FailureCode());
-    ExpectRun(unsupported.Run({"/fo", "/c", image}), Unsupported + NoProfile, FailureCode());
+    const std::string unsupported = ServiceCard({"0x108", 0, 0});
+    const std::string image = ScratchFile("image.bin", "abc");
+    ExpectRun(On(unsupported, {"/fo", "/v"}), Unsupported + "\nBootloader Version: 1.3.0.5\n", 0);
+    ExpectRun(On(unsupported, {"/fo", "/r", TestScratchPath("out.bin"), "0"}),
+              Unsupported + NoProfile, Failure);
+    ExpectRun(On(unsupported, {"/fo", "/c", image}), Unsupported + NoProfile, Failure);
     EXPECT_FALSE(FileExists(TestScratchPath("out.bin")));
 }

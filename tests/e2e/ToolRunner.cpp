@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,13 +39,25 @@ std::string UniqueConfigurationName()
     return "sim-" + TestName() + "-" + std::to_string(++RunCounter) + ".ini";
 }
 
+void ExpectEndOfRun(const ToolRun& run, const std::string& text, int exitCode, bool whole)
+{
+    const ProcessResult result = RunTool(run);
+    ASSERT_TRUE(result.Started);
+    EXPECT_FALSE(result.TimedOut);
+    const size_t size = whole ? result.Output.size() : std::min(result.Output.size(), text.size());
+    EXPECT_EQ(result.Output.substr(result.Output.size() - size), text) << result.Output;
+    EXPECT_EQ(result.ExitCode, exitCode == Failure ? FailureCode() : exitCode);
+}
+
 } // namespace
 
 ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments,
            const std::string& input)
 {
     ToolRun run;
-    run.SimConfiguration = configuration;
+    const bool scenario =
+        configuration.size() > 4 && configuration.compare(configuration.size() - 4, 4, ".ini") == 0;
+    (scenario ? run.SimConfigurationFile : run.SimConfiguration) = configuration;
     run.Arguments = arguments;
     run.Input = input;
     return run;
@@ -65,7 +78,8 @@ ProcessResult RunTool(const ToolRun& run)
     if (run.WithBoardLibraries)
         request.Environment.emplace_back(LibrarySearchPathVariable(), LibraryPathWithSim());
     if (!run.SimConfigurationFile.empty())
-        request.Environment.emplace_back("TVXSIM_CONFIG", ScenarioPath(run.SimConfigurationFile));
+        request.Environment.emplace_back("TVXSIM_CONFIG", std::string(MISTLE_SCENARIO_DIR) + "/" +
+                                                              run.SimConfigurationFile);
     else if (!run.SimConfiguration.empty())
     {
         const std::string configPath = ScratchPath(UniqueConfigurationName());
@@ -85,51 +99,57 @@ ProcessResult RunTool(const ToolRun& run)
     return result;
 }
 
-ProcessStep After(const std::string& output, const std::string& send, unsigned delayMilliseconds)
-{
-    ProcessStep step;
-    step.AfterOutput = output;
-    step.Send = send;
-    step.DelayMilliseconds = delayMilliseconds;
-    return step;
-}
-
-ProcessResult RunTool(const std::vector<std::string>& arguments)
-{
-    ToolRun run;
-    run.Arguments = arguments;
-    return RunTool(run);
-}
-
 void ExpectRun(const ToolRun& run, const std::string& output, int exitCode)
 {
-    const ProcessResult result = RunTool(run);
-    ASSERT_TRUE(result.Started);
-    EXPECT_FALSE(result.TimedOut);
-    EXPECT_EQ(result.Output, output);
-    EXPECT_EQ(result.ExitCode, exitCode);
+    ExpectEndOfRun(run, output, exitCode, true);
+}
+
+void ExpectRunEnding(const ToolRun& run, const std::string& ending, int exitCode)
+{
+    ExpectEndOfRun(run, ending, exitCode, false);
 }
 
 void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode)
 {
-    ToolRun run;
-    run.Arguments = arguments;
-    ExpectRun(run, output, exitCode);
+    ExpectRun(On("", arguments), output, exitCode);
 }
 
-int FailureCode()
+void ExpectCases(const std::vector<Case>& cases)
 {
-    return ShellExitCode(-1);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.Configuration + "arguments: " + testing::PrintToString(c.Arguments));
+        ExpectRun(On(c.Configuration, c.Arguments, c.Input), c.Output, c.ExitCode);
+    }
 }
 
-std::string ToolExecutable()
+std::string Card(const std::string& settings)
 {
-    return MISTLE_EXECUTABLE;
+    return "[gen3]\nindex = 0\n" + settings;
 }
 
-std::string ScenarioPath(const std::string& name)
+std::string StatePath()
 {
-    return std::string(MISTLE_SCENARIO_DIR) + "/" + name;
+    return TestScratchPath("cards.state");
+}
+
+std::string StateSection()
+{
+    return "[host]\nstate = " + StatePath() + "\n";
+}
+
+std::string FreshState()
+{
+    std::remove(StatePath().c_str());
+    return StateSection();
+}
+
+std::string Pattern(size_t size, unsigned seed)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 512 + seed) & 0xFF);
+    return bytes;
 }
 
 std::string ScratchPath(const std::string& name)
@@ -146,6 +166,13 @@ std::string TestName()
 std::string TestScratchPath(const std::string& name)
 {
     return ScratchPath(TestName() + "-" + name);
+}
+
+std::string ScratchFile(const std::string& name, const std::string& bytes)
+{
+    const std::string path = TestScratchPath(name);
+    WriteFileBytes(path, bytes);
+    return path;
 }
 
 std::string RelativeScratchPath(const std::string& name)

@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 #include "TestFiles.h"
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -33,31 +34,64 @@ struct ToolRun
 inline const std::string VersionOutput = "0x56 0x4e \nVN=2.4.0.17\n";
 
 // A run of the tool with these arguments and standard input, against the stand-in configured by
-// this text.
+// this text, or by the shipped scenario of this file name ("three-cards.ini").
 ToolRun On(const std::string& configuration, const std::vector<std::string>& arguments,
            const std::string& input = "");
 
 Corvane::Common::ProcessResult RunTool(const ToolRun& run);
 
 // A paced step: once the output shows the text, and the delay after it has passed, type the line.
-Corvane::Common::ProcessStep After(const std::string& output, const std::string& send,
-                                   unsigned delayMilliseconds = 0);
+inline Corvane::Common::ProcessStep After(const std::string& output, const std::string& send,
+                                          unsigned delayMilliseconds = 0)
+{
+    return {output, delayMilliseconds, send};
+}
 
-// Shorthand for a run with arguments only, against the default simulated card.
-Corvane::Common::ProcessResult RunTool(const std::vector<std::string>& arguments);
+// The tool's -1, and the exit code that the shell sees for it.
+constexpr int Failure = -1;
+inline int FailureCode()
+{
+    return Corvane::Common::ShellExitCode(Failure);
+}
 
-// Runs the tool and expects it to end by itself with exactly this output and exit code.
+// Runs the tool and expects it to end by itself with exactly this output and exit code (the
+// tool's: 0 or Failure).
 void ExpectRun(const ToolRun& run, const std::string& output, int exitCode);
 void ExpectRun(const std::vector<std::string>& arguments, const std::string& output, int exitCode);
+// The same for a run whose output ends with this text.
+void ExpectRunEnding(const ToolRun& run, const std::string& ending, int exitCode);
 
-// The exit code that the shell sees for the tool's -1.
-int FailureCode();
+// One run of a table.
+struct Case
+{
+    std::string Configuration; // empty: the stand-in's default card
+    std::vector<std::string> Arguments;
+    std::string Output;
+    int ExitCode; // 0 or Failure
+    std::string Input = "";
+};
+void ExpectCases(const std::vector<Case>& cases);
 
-// The tool's executable file.
-std::string ToolExecutable();
+// Card 0 of the stand-in with these settings.
+std::string Card(const std::string& settings = "");
 
-// A shipped scenario of the stand-in, by its file name.
-std::string ScenarioPath(const std::string& name);
+// The running test's state file, in which the stand-in keeps its cards' memory between runs.
+std::string StatePath();
+
+// The host section that names that file; and the same once the file is removed, so that the cards
+// start erased.
+std::string StateSection();
+std::string FreshState();
+
+// Bytes that differ from page to page and from their neighbours.
+std::string Pattern(size_t size, unsigned seed);
+
+template <typename... Values> std::string Format(const char* format, Values... values)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, format, values...);
+    return text;
+}
 
 // A scratch file of this test program.
 std::string ScratchPath(const std::string& name);
@@ -67,6 +101,9 @@ std::string TestName();
 
 // A scratch file of the running test.
 std::string TestScratchPath(const std::string& name);
+
+// A scratch file of the running test that holds these bytes.
+std::string ScratchFile(const std::string& name, const std::string& bytes);
 
 // A scratch file named relative to the folder the test runs in, for the runs that show that a
 // relative name works as well as an absolute one.

@@ -9,10 +9,7 @@
 #   check-package.sh CPACK BUILD_DIR WORK_DIR zip WINE
 set -euo pipefail
 
-cpack=$1
-build=$2
-work=$3
-kind=$4
+cpack=$1 build=$2 work=$3 kind=$4
 
 fail() {
     echo "package check: $*" >&2
@@ -21,9 +18,7 @@ fail() {
 
 # The one path that a pattern matched.
 single() {
-    if [ $# -ne 1 ] || [ ! -e "$1" ]; then
-        fail "expected one of $1, found: $*"
-    fi
+    { [ $# -eq 1 ] && [ -e "$1" ]; } || fail "expected one of $1, found: $*"
     echo "$1"
 }
 
@@ -32,10 +27,7 @@ mkdir -p "$work/unpacked" "$work/tmp"
 # A temporary folder of the test's own, for cpack and for the tool's card locks.
 export TMPDIR=$work/tmp
 "$cpack" --config "$build/CPackConfig.cmake" -B "$work" >"$work/cpack.log" 2>&1 ||
-    {
-        cat "$work/cpack.log" >&2
-        fail "cpack failed"
-    }
+    fail "cpack failed:"$'\n'"$(cat "$work/cpack.log")"
 
 case $kind in
 deb)
@@ -75,9 +67,7 @@ zip)
     grep -qF 'requireAdministrator' "$root/mistle.exe" ||
         fail "mistle.exe carries no manifest that asks for administrator rights"
     ;;
-*)
-    fail "unknown package kind '$kind'"
-    ;;
+*) fail "unknown package kind '$kind'" ;;
 esac
 
 stand_in=$(cd "$root" && find . -iname '*torvex*')
