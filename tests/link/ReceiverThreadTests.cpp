@@ -20,6 +20,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -181,6 +182,7 @@ protected:
 
 } // namespace
 
+// Then the self-reconfigure order, whose answer is the first byte that comes.
 TEST_F(ReceiverThreadWithModelCard, RepliesAreHandedToTheWaitingThreadRoundAfterRound)
 {
     for (uint8_t round = 0; round < 8; ++round)
@@ -197,10 +199,6 @@ TEST_F(ReceiverThreadWithModelCard, RepliesAreHandedToTheWaitingThreadRoundAfter
         ASSERT_TRUE(I2CRead(8, chip, reg, read)) << "round " << int(round);
         EXPECT_EQ(std::memcmp(read, written, sizeof read), 0) << "round " << int(round);
     }
-}
-
-TEST_F(ReceiverThreadWithModelCard, TheReconfigureAnswerIsTheFirstByteThatComes)
-{
     ReconfigureReplyEvent.Reset();
     ReconfigurePending = true;
     ASSERT_TRUE(SendFrame(SelfReconfigureFrame()));
@@ -227,30 +225,24 @@ TEST_F(ReceiverThreadWithModelCard, ShutdownWhileAReplyIsInFlightEndsTheReceiver
 TEST(ShutdownWithoutReceiver, ReleasesEveryWaiterAndMayBeCalledAgain)
 {
     std::atomic<int> released{0};
-    auto waitOn = [&](CAutoResetEvent& event)
+    std::vector<std::unique_ptr<CThread>> waiters;
+    for (CAutoResetEvent* event : {&ReadReplyEvent, &WriteReplyEvent, &ReconfigureReplyEvent})
     {
-        return [&]
-        {
-            if (event.WaitFor(5000))
-                ++released;
-        };
-    };
-    ReadReplyEvent.Reset();
-    WriteReplyEvent.Reset();
-    ReconfigureReplyEvent.Reset();
-    {
-        CThread read(waitOn(ReadReplyEvent));
-        CThread write(waitOn(WriteReplyEvent));
-        CThread reconfigure(waitOn(ReconfigureReplyEvent));
-        SleepMilliseconds(20); // so that Shutdown finds them waiting
-        CStopwatch stopping;
-        Shutdown();
-        Shutdown();
-        read.Join();
-        write.Join();
-        reconfigure.Join();
-        EXPECT_LT(stopping.ElapsedSeconds(), 2.0);
+        event->Reset();
+        waiters.push_back(std::make_unique<CThread>(
+            [&released, event]
+            {
+                if (event->WaitFor(5000))
+                    ++released;
+            }));
     }
+    SleepMilliseconds(20); // so that Shutdown finds them waiting
+    CStopwatch stopping;
+    Shutdown();
+    Shutdown();
+    for (const auto& waiter : waiters)
+        waiter->Join();
+    EXPECT_LT(stopping.ElapsedSeconds(), 2.0);
     EXPECT_EQ(released, 3);
     EXPECT_FALSE(KeepRunning);
     KeepRunning = true;
