@@ -8,6 +8,7 @@
 #include "app/OptionWords.h"
 #include "service/ServiceOptions.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,12 +32,10 @@ std::vector<std::string> CommandLine(const uint8_t* data, size_t size)
     return words;
 }
 
+// The very word of the command line, not an equal text.
 bool IsOneOf(const char* word, const std::vector<const char*>& argv)
 {
-    for (const char* given : argv)
-        if (given == word)
-            return true;
-    return false;
+    return std::find(argv.begin(), argv.end(), word) != argv.end();
 }
 
 void CheckFirstPass(const FirstPassResult& result)

@@ -6,44 +6,35 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 #include <vector>
-
-namespace
-{
-
-std::vector<std::filesystem::path> InputFiles(const std::filesystem::path& argument)
-{
-    if (!std::filesystem::is_directory(argument))
-        return {argument};
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(argument))
-        if (entry.is_regular_file())
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
-    size_t fed = 0;
+    std::vector<std::filesystem::path> files;
     for (int i = 1; i < argc; ++i)
-        for (const std::filesystem::path& file : InputFiles(argv[i]))
+    {
+        const size_t first = files.size();
+        if (!std::filesystem::is_directory(argv[i]))
+            files.emplace_back(argv[i]);
+        else
+            for (const auto& entry : std::filesystem::directory_iterator(argv[i]))
+                if (entry.is_regular_file())
+                    files.push_back(entry.path());
+        std::sort(files.begin() + static_cast<std::ptrdiff_t>(first), files.end());
+    }
+    for (const std::filesystem::path& file : files)
+    {
+        std::ifstream stream(file, std::ios::binary);
+        const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(stream), {});
+        if (!stream || stream.bad())
         {
-            std::ifstream stream(file, std::ios::binary);
-            const std::vector<uint8_t> bytes(std::istreambuf_iterator<char>(stream), {});
-            if (!stream || stream.bad())
-            {
-                std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
-                return 1;
-            }
-            std::fprintf(stderr, "input %s\n", file.string().c_str());
-            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-            ++fed;
+            std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
+            return 1;
         }
-    std::fprintf(stderr, "%u inputs, every property held\n", static_cast<unsigned>(fed));
+        std::fprintf(stderr, "input %s\n", file.string().c_str());
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    std::fprintf(stderr, "%u inputs, every property held\n", static_cast<unsigned>(files.size()));
     // No input at all is a corpus that went missing, not a pass.
-    return fed > 0 ? 0 : 1;
+    return files.empty() ? 1 : 0;
 }

@@ -87,15 +87,6 @@ public:
             OnHostByte(static_cast<uint8_t>(value & MAILBOX_DATA));
     }
 
-    std::vector<uint32_t> Writes() const
-    {
-        std::vector<uint32_t> writes;
-        for (const Access& access : Log)
-            if (access.Write)
-                writes.push_back(access.Value);
-        return writes;
-    }
-
     uint32_t Upper = 0xABCD0000u;
     std::deque<uint8_t> Outgoing;
     std::vector<Access> Log;

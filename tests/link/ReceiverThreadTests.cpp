@@ -20,6 +20,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -181,6 +182,7 @@ protected:
 
 } // namespace
 
+// Then the self-reconfigure order, whose answer is the first byte that comes.
 TEST_F(ReceiverThreadWithModelCard, RepliesAreHandedToTheWaitingThreadRoundAfterRound)
 {
     for (uint8_t round = 0; round < 8; ++round)
@@ -197,10 +199,6 @@ TEST_F(ReceiverThreadWithModelCard, RepliesAreHandedToTheWaitingThreadRoundAfter
         ASSERT_TRUE(I2CRead(8, chip, reg, read)) << "round " << int(round);
         EXPECT_EQ(std::memcmp(read, written, sizeof read), 0) << "round " << int(round);
     }
-}
-
-TEST_F(ReceiverThreadWithModelCard, TheReconfigureAnswerIsTheFirstByteThatComes)
-{
     ReconfigureReplyEvent.Reset();
     ReconfigurePending = true;
     ASSERT_TRUE(SendFrame(SelfReconfigureFrame()));
@@ -227,30 +225,24 @@ TEST_F(ReceiverThreadWithModelCard, ShutdownWhileAReplyIsInFlightEndsTheReceiver
 TEST(ShutdownWithoutReceiver, ReleasesEveryWaiterAndMayBeCalledAgain)
 {
     std::atomic<int> released{0};
-    auto waitOn = [&](CAutoResetEvent& event)
+    std::vector<std::unique_ptr<CThread>> waiters;
+    for (CAutoResetEvent* event : {&ReadReplyEvent, &WriteReplyEvent, &ReconfigureReplyEvent})
     {
-        return [&]
-        {
-            if (event.WaitFor(5000))
-                ++released;
-        };
-    };
-    ReadReplyEvent.Reset();
-    WriteReplyEvent.Reset();
-    ReconfigureReplyEvent.Reset();
-    {
-        CThread read(waitOn(ReadReplyEvent));
-        CThread write(waitOn(WriteReplyEvent));
-        CThread reconfigure(waitOn(ReconfigureReplyEvent));
-        SleepMilliseconds(20); // so that Shutdown finds them waiting
-        CStopwatch stopping;
-        Shutdown();
-        Shutdown();
-        read.Join();
-        write.Join();
-        reconfigure.Join();
-        EXPECT_LT(stopping.ElapsedSeconds(), 2.0);
+        event->Reset();
+        waiters.push_back(std::make_unique<CThread>(
+            [&released, event]
+            {
+                if (event->WaitFor(5000))
+                    ++released;
+            }));
     }
+    SleepMilliseconds(20); // so that Shutdown finds them waiting
+    CStopwatch stopping;
+    Shutdown();
+    Shutdown();
+    for (const auto& waiter : waiters)
+        waiter->Join();
+    EXPECT_LT(stopping.ElapsedSeconds(), 2.0);
     EXPECT_EQ(released, 3);
     EXPECT_FALSE(KeepRunning);
     KeepRunning = true;
@@ -289,22 +281,6 @@ protected:
         CurrentCard.reset();
     }
 
-    void QueueReply(const uint8_t* bytes, size_t count)
-    {
-        CLockHolder held(MailboxLock);
-        Card->Outgoing.insert(Card->Outgoing.end(), bytes, bytes + count);
-    }
-
-    // Seconds until the receiver has printed one more version reply than before; a large value
-    // when none comes.
-    double SecondsUntilVersionPrinted(uint32_t before)
-    {
-        CStopwatch watch;
-        return WaitUntil([&] { return VersionRepliesPrinted != before; }, 10)
-                   ? watch.ElapsedSeconds()
-                   : 1e9;
-    }
-
     CMailboxModelCard* Card = nullptr;
 };
 
@@ -322,28 +298,24 @@ TEST_F(ReceiverThreadPacing, AnIdleReceiverPollsRarelyAndShutdownEndsItsWaitAtOn
     EXPECT_LT(stopping.ElapsedSeconds(), 0.3);
 }
 
-TEST_F(ReceiverThreadPacing, ARequestEndsTheWaitSoItsReplyIsTakenAtOnce)
+// A request ends the wait, and the main thread may wait for its answer longer than the receiver
+// goes on polling after a byte: the receiver polls without pause until the answer comes.
+TEST_F(ReceiverThreadPacing, AnAnswerIsTakenAtOnceWhetherItComesWithTheRequestOrLate)
 {
-    Card->OnHostByte = [this](uint8_t byte)
+    for (unsigned lateBy : {0u, 1200u})
     {
-        if (byte == '?')
+        SCOPED_TRACE(lateBy);
+        SleepMilliseconds(IdleForMilliseconds);
+        ASSERT_TRUE(SendFrame(VersionRequestFrame()));
+        SleepMilliseconds(lateBy);
+        const uint32_t before = VersionRepliesPrinted;
+        {
+            CLockHolder held(MailboxLock);
             Card->Outgoing.insert(Card->Outgoing.end(), std::begin(VersionReply),
                                   std::end(VersionReply));
-    };
-    SleepMilliseconds(IdleForMilliseconds);
-    const uint32_t before = VersionRepliesPrinted;
-    ASSERT_TRUE(SendFrame(VersionRequestFrame()));
-    EXPECT_LT(SecondsUntilVersionPrinted(before), 0.3);
-}
-
-// The main thread waits for an answer longer than the receiver goes on polling after a byte; the
-// receiver polls without pause until it comes.
-TEST_F(ReceiverThreadPacing, AnAnswerThatComesLateIsTakenAtOnce)
-{
-    SleepMilliseconds(IdleForMilliseconds);
-    ASSERT_TRUE(SendFrame(VersionRequestFrame()));
-    SleepMilliseconds(1200);
-    const uint32_t before = VersionRepliesPrinted;
-    QueueReply(VersionReply, sizeof VersionReply);
-    EXPECT_LT(SecondsUntilVersionPrinted(before), 0.3);
+        }
+        CStopwatch watch;
+        ASSERT_TRUE(WaitUntil([&] { return VersionRepliesPrinted != before; }, 10));
+        EXPECT_LT(watch.ElapsedSeconds(), 0.3);
+    }
 }

@@ -112,7 +112,6 @@ protected:
             answer.push_back(byte);
         return answer;
     }
-    Bytes Received() const { return SimHost::McuReceived3(0); }
     Bytes PageWrite(const Bytes& command, size_t pageSize, uint8_t fill = 0x00)
     {
         Send(command);
@@ -150,7 +149,7 @@ TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
         const Bytes data = Pattern(c.Size, 0x80);
         const std::string output =
             Output([&] { return WriteFlashRange(c.Address, data.data(), c.Size); });
-        EXPECT_EQ(Commands(Received(), 256), c.Commands);
+        EXPECT_EQ(Commands(SimHost::McuReceived3(0), 256), c.Commands);
         std::string readBacks;
         for (const std::string* message : {&start, &end})
             if (output.find(*message) != std::string::npos)
@@ -194,18 +193,14 @@ TEST_F(BootLoader, AMailboxThatNeverEmptiesEndsTheCallBeforeAnythingIsSent)
     EXPECT_EQ(card->BytesSent, 0);
 }
 
-TEST_F(BootLoader, StandInVersionReplyIsAHeaderAndFourLittleEndianNumbers)
+// The version reply is a header and four little-endian numbers.
+TEST_F(BootLoader, StandInAnswersTheVersionAndRefusesCommandsThatDoNotSuitTheCard)
 {
-    Use("bootloader_version = 1.2.3.260\n");
+    Use("model = 0x104\nbootloader_version = 1.2.3.260\n"); // 16 KiB, 256-byte pages: short form
     Send({'V', 'N', '?'});
     EXPECT_EQ(Answer(), (Bytes{'V', 'N', '=', 1, 0, 2, 0, 3, 0, 4, 1}));
     Send({'V', 'X', '?'});
     EXPECT_TRUE(Answer().empty()) << "not a command it knows";
-}
-
-TEST_F(BootLoader, StandInRefusesCommandsThatDoNotSuitTheCardAndChangesNothing)
-{
-    Use("model = 0x104\n"); // 16 KiB, 256-byte pages: the short form
     EXPECT_EQ(PageWrite({'w', 0x00, 0x01, 0x00, 0x00}, 256), Bytes{Refused}) << "long form";
     EXPECT_EQ(PageWrite({'W', 0x80, 0x01}, 256), Bytes{Refused}) << "not page-aligned";
     EXPECT_EQ(PageWrite({'W', 0x00, 0x40}, 256), Bytes{Refused}) << "beyond the flash";

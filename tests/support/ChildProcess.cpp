@@ -47,13 +47,8 @@ std::vector<std::string> ChildEnvironment(const ProcessRequest& request,
 
 // Plays the request's input: first the plain input, then each step once the output shows its
 // text and its pause has passed.
-class CInputScript
+struct CInputScript
 {
-public:
-    explicit CInputScript(const ProcessRequest& request) : Request(request), Pending(request.Input)
-    {
-    }
-
     // Looks at the output so far: queues what is due and collects the signals to send.
     void Advance(const std::string& output, std::vector<int>& signals)
     {
@@ -79,15 +74,13 @@ public:
     }
 
     bool Finished() const { return Next == Request.Steps.size(); }
-    const std::string& PendingInput() const { return Pending; }
 
-private:
     const ProcessRequest& Request;
-    std::string Pending;
+    std::string Pending = Request.Input; // all the input due so far
     size_t Next = 0;
     size_t SearchFrom = 0;
     bool Matched = false;
-    CStopwatch MatchedAt;
+    CStopwatch MatchedAt{};
 };
 
 // How often a paced conversation looks at the output and the clock.
@@ -390,7 +383,7 @@ ProcessResult RunProcess(const ProcessRequest& request)
     result.Started = child.Start(request);
     if (!result.Started)
         return result;
-    CInputScript script(request);
+    CInputScript script{request};
     size_t fed = 0;
     const CStopwatch running;
     for (;;)
@@ -400,7 +393,7 @@ ProcessResult RunProcess(const ProcessRequest& request)
         script.Advance(ProgramOutputFromTextMode(result.Output), signals);
         for (int signal : signals)
             child.Signal(signal);
-        const std::string& pending = script.PendingInput();
+        const std::string& pending = script.Pending;
         fed += child.WriteInput(pending.data() + fed, pending.size() - fed);
         if (fed == pending.size() && script.Finished())
             child.CloseInput();

@@ -26,29 +26,16 @@ TEST(ScanDecimal, ReadsLikeTheDecimalScanFormat)
     }
 }
 
-TEST(FirstPass, ValueOfAnOptionIsNotExaminedAsAnOption)
+// A value that looks like an option is still the value, and of a repeated option the last counts.
+TEST(FirstPass, ValuesAreNotExaminedAsOptionsAndTheLastRepeatedOptionCounts)
 {
-    const char* argv[] = {"mistle", "/index", "3", "/gen_blob_v1_0", "/am", "/fo"};
-    const FirstPassResult result = RunFirstPass(6, argv);
+    const char* argv[] = {"mistle", "/index",     "2",   "/index",     "5",   "/gen_blob_v1_0",
+                          "/am",    "/gen_gain1", "0x1", "/gen_gain1", "0x2", "/fo"};
+    const FirstPassResult result = RunFirstPass(12, argv);
     EXPECT_FALSE(result.ExitCode);
     EXPECT_EQ(result.Options.ImageFileName, "/am");
     EXPECT_FALSE(result.Options.ApplicationModeCheck);
     EXPECT_TRUE(result.Options.ForceOpen);
-}
-
-TEST(FirstPass, ACardIsNeverChosenByAWordThatIsNoNumber)
-{
-    const char* serial[] = {"mistle", "/sn", "/am"};
-    EXPECT_EQ(RunFirstPass(3, serial).ExitCode, -1);
-    const char* index[] = {"mistle", "/index", "first"};
-    EXPECT_EQ(RunFirstPass(3, index).ExitCode, -1);
-}
-
-TEST(FirstPass, LastRepeatedOptionCounts)
-{
-    const char* argv[] = {"mistle",     "/index", "2",          "/index", "5",
-                          "/gen_gain1", "0x1",    "/gen_gain1", "0x2"};
-    const FirstPassResult result = RunFirstPass(9, argv);
     EXPECT_EQ(result.Options.CardIndex, 5);
     EXPECT_EQ(result.Options.Gain1, 2u);
 }

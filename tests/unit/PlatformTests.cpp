@@ -1,5 +1,4 @@
 #include "platform/Event.h"
-#include "platform/Lock.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
 
@@ -63,33 +62,4 @@ TEST(Thread, RunsItsBodyAndReportsFinishedAfterJoin)
     EXPECT_FALSE(thread.IsRunning());
     EXPECT_EQ(runs.load(), 1);
     thread.Join(); // a second join is harmless
-}
-
-TEST(Lock, IdsComeFromOneCounter)
-{
-    const int32_t next = CLock::PeekNextId();
-    CLock first;
-    CLock second;
-    EXPECT_EQ(first.GetId(), next);
-    EXPECT_EQ(second.GetId(), next + 1);
-    EXPECT_EQ(CLock::PeekNextId(), next + 2);
-}
-
-TEST(Lock, SerialisesTwoThreads)
-{
-    CLock lock;
-    int counter = 0;
-    auto work = [&]
-    {
-        for (int i = 0; i < 20000; ++i)
-        {
-            CLockHolder held(lock);
-            ++counter;
-        }
-    };
-    CThread a(work);
-    CThread b(work);
-    a.Join();
-    b.Join();
-    EXPECT_EQ(counter, 40000);
 }
