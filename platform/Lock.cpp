@@ -18,9 +18,4 @@ std::atomic<int32_t>& LockCounter()
 
 CLock::CLock() : Id(LockCounter().fetch_add(1)) {}
 
-int32_t CLock::PeekNextId()
-{
-    return LockCounter().load();
-}
-
 } // namespace Corvane::Common

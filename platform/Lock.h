@@ -18,9 +18,6 @@ public:
     void Enter() { Mutex.lock(); }
     void Leave() { Mutex.unlock(); }
 
-    // The id the next lock object will take.
-    static int32_t PeekNextId();
-
 private:
     int32_t Id;
     std::mutex Mutex;

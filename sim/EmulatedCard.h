@@ -29,7 +29,7 @@ public:
     static constexpr size_t MaximumWriteLog = 1 << 20;
 
     explicit CEmulatedCard(const TSettings& settings)
-        : ClockFrequencies(settings.ClockCount, 0.0), Config(settings),
+        : Config(settings),
           FpgaSpace(static_cast<uint8_t*>(std::calloc(settings.FpgaSpaceBytes, 1)))
     {
     }
@@ -65,15 +65,9 @@ public:
         return found == Writes.end() ? none : found->second.Words;
     }
 
-    double ClockFrequency(uint32_t clock) const
-    {
-        return clock < ClockFrequencies.size() ? ClockFrequencies[clock] : 0.0;
-    }
-
     // What the library calls recorded.
     std::string LastConfigurePath;
     uint32_t LastConfigureFlags = 0;
-    std::vector<double> ClockFrequencies;
 
 protected:
     ~CEmulatedCard() = default;

@@ -80,15 +80,6 @@ public:
         return found == Cards.end() ? nullptr : found->second.get();
     }
 
-    uint32_t OpenHandles(uint32_t index) const
-    {
-        uint32_t count = 0;
-        for (const auto& [handle, session] : Sessions)
-            if (session.Index == index)
-                ++count;
-        return count;
-    }
-
     // The library calls that both generations have.
     TvxStatus Open(uint32_t index, TvxHandle* handle)
     {
@@ -154,7 +145,6 @@ public:
         if (card->Settings().Fails(SimFailure::Clock))
             return SIM_STATUS_CLOCK_FAILED;
         card->Count(Counter::ClockSets);
-        card->ClockFrequencies[clock] = frequency;
         *actual = frequency; // the emulated synthesizer hits every frequency exactly
         return SIM_STATUS_SUCCESS;
     }
