@@ -1,23 +1,18 @@
 #include "ApplicationOptions.h"
 
+#include "OptionMatching.h"
 #include "platform/Print.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace Corvane::Common
 {
 
 namespace
 {
-
-bool Is(const char* argument, const char* option)
-{
-    return std::strcmp(argument, option) == 0;
-}
 
 // The options that only set a flag.
 struct FlagOption
@@ -83,19 +78,9 @@ const NumberOption NumberOptions[] = {
 template <size_t Count> bool IsOneOf(const char* argument, const char* const (&options)[Count])
 {
     for (const char* option : options)
-        if (Is(argument, option))
+        if (IsWord(argument, option))
             return true;
     return false;
-}
-
-// The entry of a table of options that has this name; null when none has.
-template <typename Option, size_t Count>
-const Option* FindOption(const char* argument, const Option (&options)[Count])
-{
-    for (const Option& option : options)
-        if (Is(argument, option.Name))
-            return &option;
-    return nullptr;
 }
 
 class CSecondPass
@@ -154,8 +139,8 @@ private:
             return;
         }
         options.*option.Value = value;
-        options.LoopBack = options.LoopBack || Is(option.Name, "/lb");
-        options.BusGiven = options.BusGiven || Is(option.Name, "/bus");
+        options.LoopBack = options.LoopBack || IsWord(option.Name, "/lb");
+        options.BusGiven = options.BusGiven || IsWord(option.Name, "/bus");
     }
 
     // The argument after the option; without one the run ends with the message.

@@ -1,11 +1,11 @@
 #include "FirstPass.h"
 
+#include "OptionMatching.h"
 #include "platform/Print.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace Corvane::Common
 {
@@ -65,11 +65,6 @@ bool ScanGain(const char* text, uint32_t& gain)
     return true;
 }
 
-bool Is(const char* argument, const char* option)
-{
-    return std::strcmp(argument, option) == 0;
-}
-
 // The options that take the next argument as their value, with the message for a missing value.
 struct ValueOption
 {
@@ -103,14 +98,6 @@ const FlagOption FlagOptions[] = {
     {"/fo", &FirstPassOptions::ForceOpen},
 };
 
-const FlagOption* FindFlagOption(const char* argument)
-{
-    for (const FlagOption& option : FlagOptions)
-        if (Is(argument, option.Name))
-            return &option;
-    return nullptr;
-}
-
 FirstPassResult Fail(FirstPassResult result, const char* message)
 {
     PrintText(message);
@@ -139,10 +126,10 @@ bool ScanDecimal(const char* text, int32_t& value)
 
 bool IsFirstPassOption(const char* word)
 {
-    if (Is(word, HelpOption) || FindFlagOption(word) != nullptr)
+    if (IsWord(word, HelpOption) || FindOption(word, FlagOptions) != nullptr)
         return true;
     for (const ValueOption* option : ValueOptions)
-        if (Is(word, option->Name))
+        if (IsWord(word, option->Name))
             return true;
     return false;
 }
@@ -155,38 +142,38 @@ FirstPassResult RunFirstPass(int argc, const char* const* argv)
     {
         const char* argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (Is(argument, HelpOption))
+        if (IsWord(argument, HelpOption))
         {
             PrintHelp();
             result.ExitCode = 0;
             return result;
         }
-        else if (const FlagOption* flag = FindFlagOption(argument))
+        else if (const FlagOption* flag = FindOption(argument, FlagOptions))
             options.*flag->Flag = true;
-        else if (Is(argument, ImageFileOption.Name))
+        else if (IsWord(argument, ImageFileOption.Name))
         {
             if (!hasValue)
                 return Fail(result, ImageFileOption.MissingMessage);
             options.ImageFileName = argv[++i];
         }
-        else if (Is(argument, Gain0Option.Name))
+        else if (IsWord(argument, Gain0Option.Name))
         {
             if (!hasValue || !ScanGain(argv[++i], options.Gain0))
                 return Fail(result, Gain0Option.MissingMessage);
         }
-        else if (Is(argument, Gain1Option.Name))
+        else if (IsWord(argument, Gain1Option.Name))
         {
             if (!hasValue || !ScanGain(argv[++i], options.Gain1))
                 return Fail(result, Gain1Option.MissingMessage);
         }
-        else if (Is(argument, SerialOption.Name))
+        else if (IsWord(argument, SerialOption.Name))
         {
             // A word that is no number would quietly choose the card of serial number 0.
             if (!hasValue || !ScanDecimal(argv[++i], options.SerialNumber))
                 return Fail(result, SerialOption.MissingMessage);
             options.SerialNumberGiven = true;
         }
-        else if (Is(argument, IndexOption.Name))
+        else if (IsWord(argument, IndexOption.Name))
         {
             // A word that is no number would quietly choose the card at index 0.
             if (!hasValue || !ScanDecimal(argv[++i], options.CardIndex))

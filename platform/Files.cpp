@@ -256,11 +256,11 @@ bool COutputFile::Write(const void* data, size_t size)
     return !Failed;
 }
 
+// A write that only the flush or the close reports (a full disk) fails the whole file.
 bool COutputFile::Commit()
 {
     if (!IsOpen())
         return false;
-        // A write that only the flush or the close reports (a full disk) fails the whole file.
 #ifdef _WIN32
     const bool flushed = FlushFileBuffers(Handle) != 0;
     const bool closed = CloseHandle(Handle) != 0;

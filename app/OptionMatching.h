@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+
+namespace Corvane::Common
+{
+
+// An option matches only as the whole word, in its own case.
+inline bool IsWord(const char* argument, const char* option)
+{
+    return std::strcmp(argument, option) == 0;
+}
+
+// The entry of a table of options that has this name; null when none has.
+template <typename Option, size_t Count>
+const Option* FindOption(const char* argument, const Option (&options)[Count])
+{
+    for (const Option& option : options)
+        if (IsWord(argument, option.Name))
+            return &option;
+    return nullptr;
+}
+
+} // namespace Corvane::Common
