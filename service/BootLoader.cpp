@@ -154,6 +154,33 @@ bool TransferPages(bool writing, uint32_t size, uint32_t address, ExchangePage e
     return true;
 }
 
+// A run of neighbouring pages, by its offset and size in bytes.
+struct PageSpan
+{
+    uint32_t Offset;
+    uint32_t Size;
+};
+
+// The runs of pages in which held and intended differ, each as long as it can be: each run is
+// written, and read back, in one pass of the page loop.
+std::vector<PageSpan> DifferingPages(const std::vector<uint8_t>& held,
+                                     const std::vector<uint8_t>& intended, uint32_t pageSize)
+{
+    std::vector<PageSpan> spans;
+    const auto total = static_cast<uint32_t>(held.size());
+    for (uint32_t offset = 0; offset < total; offset += pageSize)
+    {
+        if (std::equal(held.begin() + offset, held.begin() + offset + pageSize,
+                       intended.begin() + offset))
+            continue;
+        if (!spans.empty() && spans.back().Offset + spans.back().Size == offset)
+            spans.back().Size += pageSize;
+        else
+            spans.push_back({offset, pageSize});
+    }
+    return spans;
+}
+
 uint16_t LittleEndian16(const uint8_t* bytes)
 {
     return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
@@ -233,35 +260,38 @@ bool ReadFlashRange(uint32_t address, uint8_t* destination, uint32_t size)
     return true;
 }
 
-bool WriteFlashRange(uint32_t address, const uint8_t* data, uint32_t size)
+bool WriteFlashRange(uint32_t address, const uint8_t* data, uint32_t size, FlashPages& pages)
 {
     if (!FlashLayoutIsKnown() || !RangeLiesInFlash(address, size))
         return false;
     const uint32_t pageSize = PageSize();
     const uint32_t lead = address % pageSize;
-    const uint32_t base = address - lead;
-    std::vector<uint8_t> pages(RoundUpToPage(lead + size));
-    const auto total = static_cast<uint32_t>(pages.size());
+    pages.Address = address - lead;
+    pages.Held.assign(RoundUpToPage(lead + size), 0);
+    const auto total = static_cast<uint32_t>(pages.Held.size());
+    // Pages covered in part are read whole, so that the write keeps the rest of them.
+    PrintText("\nReading the flash to find the pages that differ...");
+    if (!ReadFlashPages(total, pages.Held.data(), pages.Address))
+        return false;
+    pages.Intended = pages.Held;
+    std::copy_n(data, size, pages.Intended.begin() + lead);
 
-    // Only pages the range covers in part are read first; the others come from the data alone.
-    const bool startPageInPart = lead != 0;
-    if (startPageInPart)
-    {
-        PrintText("\nReading back start page for modification...");
-        if (!ReadFlashPages(pageSize, pages.data(), base))
+    const std::vector<PageSpan> differing = DifferingPages(pages.Held, pages.Intended, pageSize);
+    for (const PageSpan& span : differing)
+        if (!WriteFlashPages(span.Size, pages.Intended.data() + span.Offset,
+                             pages.Address + span.Offset))
             return false;
-    }
-    // A range within one page that starts in part has just had its only page read.
-    const bool endPageInPart = (lead + size) % pageSize != 0;
-    if (endPageInPart && !(total == pageSize && startPageInPart))
+    if (!differing.empty())
+        PrintText("\nReading back the written pages...");
+    for (const PageSpan& span : differing)
     {
-        const uint32_t endPage = total - pageSize;
-        PrintText("\nReading back end page for modification...");
-        if (!ReadFlashPages(pageSize, pages.data() + endPage, base + endPage))
+        if (!ReadFlashPages(span.Size, pages.Held.data() + span.Offset,
+                            pages.Address + span.Offset))
             return false;
+        pages.Written += span.Size / pageSize;
     }
-    std::copy_n(data, size, pages.begin() + lead);
-    return WriteFlashPages(total, pages.data(), base);
+    pages.Unchanged = total / pageSize - pages.Written;
+    return true;
 }
 
 } // namespace Corvane::Common

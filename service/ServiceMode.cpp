@@ -92,14 +92,48 @@ int ReadFlashToFile(const ServiceArguments& arguments)
     return 0;
 }
 
+// Prints the first differences between the flash and what it should hold, then the two lines
+// that end a compare; returns the exit code.
+int ReportComparison(uint32_t address, const std::vector<uint8_t>& flash,
+                     const std::vector<uint8_t>& expected, const char* matchLine)
+{
+    const uint32_t shownDifferences = 10;
+    uint32_t differences = 0;
+    for (size_t i = 0; i < expected.size(); ++i)
+    {
+        if (flash[i] == expected[i])
+            continue;
+        if (differences < shownDifferences)
+            Print("Error at 0x%06x: got 0x%02x expected 0x%02x.\n",
+                  address + static_cast<uint32_t>(i), flash[i], expected[i]);
+        ++differences;
+    }
+    if (differences == 0)
+    {
+        PrintText(matchLine);
+        return 0;
+    }
+    PrintText("\nReadback data does not match input verification file!");
+    Print("\n%u bytes contained errors.\n", differences);
+    return -1;
+}
+
+// Writes the pages that do not yet hold the file and checks what they hold afterwards. The last
+// line, which scripts read, counts the pages written and those that already held the file.
 int WriteFileToFlash(const ServiceArguments& arguments)
 {
     std::vector<uint8_t> image;
     if (!LoadInputFile("/w", arguments, image))
         return -1;
-    return WriteFlashRange(arguments.Offset, image.data(), static_cast<uint32_t>(image.size()))
-               ? 0
-               : -1;
+    FlashPages pages;
+    if (!WriteFlashRange(arguments.Offset, image.data(), static_cast<uint32_t>(image.size()),
+                         pages))
+        return -1;
+    if (ReportComparison(pages.Address, pages.Held, pages.Intended, "") != 0)
+        return -1;
+    Print("\nPages written: %u, already holding the file: %u; the flash matches the file.\n",
+          pages.Written, pages.Unchanged);
+    return 0;
 }
 
 int CompareFlashWithFile(const ServiceArguments& arguments)
@@ -112,25 +146,8 @@ int CompareFlashWithFile(const ServiceArguments& arguments)
     if (!ReadFlashRange(arguments.Offset, flash.data(), size))
         return -1;
     Print("\nVerifying AVR application ( %u bytes @ %u )...\n", size, arguments.Offset);
-    const uint32_t shownDifferences = 10;
-    uint32_t differences = 0;
-    for (uint32_t i = 0; i < size; ++i)
-    {
-        if (flash[i] == expected[i])
-            continue;
-        if (differences < shownDifferences)
-            Print("Error at 0x%06x: got 0x%02x expected 0x%02x.\n", arguments.Offset + i, flash[i],
-                  expected[i]);
-        ++differences;
-    }
-    if (differences == 0)
-    {
-        PrintText("\n...done, data matches input file.\n");
-        return 0;
-    }
-    PrintText("\nReadback data does not match input verification file!");
-    Print("\n%u bytes contained errors.\n", differences);
-    return -1;
+    return ReportComparison(arguments.Offset, flash, expected,
+                            "\n...done, data matches input file.\n");
 }
 
 int CarryOut(const ServiceRequest& request)

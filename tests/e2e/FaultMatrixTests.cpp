@@ -57,6 +57,7 @@ struct Command
 
 const char* const NotTaken = "took no byte";
 const char* const NoI2cAnswer = "No answer to the I2C";
+const char* const Unchanged = "Pages written: 0, already holding the file: 2;";
 
 // By fault, in the order of Faults: silent, stop_mid_reply, noise, bad_echo, refuse, tx never,
 // tx late, absent.
@@ -102,11 +103,11 @@ const Command Commands[] = {
      {{-1, "reading stopped at page 1 of 2"}, {-1, "reading stopped at page 1 of 2"},
       {0, "...done"}, {0, "...done"}, {0, "...done"}, {-1, NotTaken}, {-1, NotTaken},
       {-1, NotTaken}}},
-    // A page the boot loader refuses goes unnoticed by "/w": its answer carries no status by
-    // design, and "/c" is the check (the flash here already holds the image).
+    // The flash here already holds the image: "/w" only reads it, and writes no page.
     {"service /w", true, {"/w", "IN", "0"}, Output::None, false,
-     {{-1, "writing stopped at page 1 of 2"}, {0, "Done"}, {0, "Done"}, {0, "Done"}, {0, "Done"},
-      {-1, NotTaken}, {-1, NotTaken}, {-1, NotTaken}}},
+     {{-1, "reading stopped at page 1 of 2"}, {-1, "reading stopped at page 1 of 2"},
+      {0, Unchanged}, {0, Unchanged}, {0, Unchanged}, {-1, NotTaken}, {-1, NotTaken},
+      {-1, NotTaken}}},
     {"service /c", true, {"/c", "IN", "0"}, Output::None, false,
      {{-1, "reading stopped at page 1 of 2"}, {-1, "reading stopped at page 1 of 2"},
       {0, "data matches input file"}, {0, "data matches input file"},

@@ -80,7 +80,11 @@ TEST_F(Interruption, AFlashWriteStopsBetweenPages)
         run.Steps.push_back(SignalAfter("Writing page: 1 of", delay));
         const ProcessResult result = RunTool(run);
         ASSERT_FALSE(result.TimedOut);
-        const int pages = CompletedUnits(result.Output, "page");
+        // A signal during the read-back after the last page finds every page written.
+        const bool readingBack =
+            result.Output.find("Interrupted: the flash read") != std::string::npos;
+        const int pages = readingBack ? static_cast<int>(FlashBytes / PageBytes)
+                                      : CompletedUnits(result.Output, "page");
         if (result.ExitCode == 0)
         {
             // The signal came after the last page: the write is whole.
@@ -117,7 +121,7 @@ TEST_F(Interruption, ASecondSignalEndsTheRunAtOnce)
     run.Steps.push_back(SignalAfter("", 0));
     const ProcessResult result = RunTool(run);
     EXPECT_EQ(result.ExitCode, FailureCode());
-    EXPECT_EQ(result.Output.find("Done"), std::string::npos);
+    EXPECT_EQ(result.Output.find("Pages written"), std::string::npos);
 }
 
 TEST_F(Interruption, AnI2cWriteStopsBetweenRegisters)

@@ -52,10 +52,14 @@ std::string Reading(uint32_t address, uint32_t size, uint32_t pageSize)
 {
     return Pages(false, address, size, pageSize);
 }
-std::string PageReadBack(const char* which, uint32_t address, uint32_t pageSize)
+// A "/w" onto a flash that holds none of the pages it touches.
+std::string WritingAll(uint32_t address, uint32_t size, uint32_t pageSize)
 {
-    return "\nReading back " + std::string(which) + " page for modification..." +
-           Reading(address, pageSize, pageSize);
+    return "\nReading the flash to find the pages that differ..." +
+           Reading(address, size, pageSize) + Writing(address, size, pageSize) +
+           "\nReading back the written pages..." + Reading(address, size, pageSize) +
+           Format("\nPages written: %u, already holding the file: 0; the flash matches the file.\n",
+                  size / pageSize);
 }
 std::string ReadToFile(uint32_t size, uint32_t offset)
 {
@@ -97,7 +101,7 @@ TEST(ServiceMode, WholeFlashOfShortAndLongPageCommandsReadsBackInALaterRun)
         const std::string image = Pattern(board.FlashSize, 0x21);
         const std::string imagePath = ScratchFile("image.bin", image);
         ExpectRun(On(service, {"/w", imagePath, "0", "/c", imagePath, "0"}),
-                  Writing(0, board.FlashSize, board.PageSize) +
+                  WritingAll(0, board.FlashSize, board.PageSize) +
                       Reading(0, board.FlashSize, board.PageSize) + Verifying(board.FlashSize, 0) +
                       Match,
                   0);
@@ -131,18 +135,15 @@ TEST(ServiceMode, PartialWritesReadBackTheirPagesAndKeepTheNeighbours)
 
     // 0x1F0-0x20F spans the pages at 0x100 and 0x200.
     ExpectRun(On(ServiceCard(SmallCard), arguments),
-              Writing(0, 0x400, 256) + PageReadBack("start", 0x100, 256) +
-                  Writing(0x100, 256, 256) + PageReadBack("start", 0x100, 256) +
-                  PageReadBack("end", 0x200, 256) + Writing(0x100, 512, 256) + readBack +
-                  Reading(0, 0x400, 256) + "...done\n",
+              WritingAll(0, 0x400, 256) + WritingAll(0x100, 256, 256) +
+                  WritingAll(0x100, 512, 256) + readBack + Reading(0, 0x400, 256) + "...done\n",
               0);
     EXPECT_TRUE(ReadFileBytes(outPath) == after);
 
     // With 512-byte pages the three bytes lie in the page at 0, the 32 in the pages at 0 and 0x200.
     ExpectRun(On(ServiceCard(LargeCard), arguments),
-              Writing(0, 0x400, 512) + PageReadBack("start", 0, 512) + Writing(0, 512, 512) +
-                  PageReadBack("start", 0, 512) + PageReadBack("end", 0x200, 512) +
-                  Writing(0, 0x400, 512) + readBack + Reading(0, 0x400, 512) + "...done\n",
+              WritingAll(0, 0x400, 512) + WritingAll(0, 512, 512) + WritingAll(0, 0x400, 512) +
+                  readBack + Reading(0, 0x400, 512) + "...done\n",
               0);
     EXPECT_TRUE(ReadFileBytes(outPath) == after);
 }
@@ -155,7 +156,7 @@ TEST(ServiceMode, ReadSizeGivenZeroOrOmitted)
                       c = TestScratchPath("c.bin");
     ExpectRun(On(ServiceCard(SmallCard), {"/w", imagePath, "/r", a, "0x100", "0x80", "/r", b,
                                           "0x3F00", "0", "/r", c, "16256"}),
-              Writing(0, 0x4000, 256) + ReadToFile(0x80, 0x100) + Reading(0x100, 256, 256) +
+              WritingAll(0, 0x4000, 256) + ReadToFile(0x80, 0x100) + Reading(0x100, 256, 256) +
                   "...done\n" + ReadToFile(0x100, 0x3F00) + Reading(0x3F00, 256, 256) +
                   "...done\n" + ReadToFile(0x80, 0x3F80) + Reading(0x3F00, 256, 256) + "...done\n",
               0);
@@ -203,7 +204,7 @@ TEST(ServiceMode, CompareShowsTenDifferencesAndCountsAll)
     const std::string writtenPath = ScratchFile("written.bin", written);
     const std::string expectedPath = ScratchFile("expected.bin", expected);
     ExpectRun(On(service, {"/w", writtenPath, "0x200", "/c", expectedPath, "0x200"}),
-              Writing(0x200, 0x100, 256) + Reading(0x200, 0x100, 256) + Verifying(0x100, 0x200) +
+              WritingAll(0x200, 0x100, 256) + Reading(0x200, 0x100, 256) + Verifying(0x100, 0x200) +
                   errors +
                   "\nReadback data does not match input verification file!"
                   "\n12 bytes contained errors.\n",
