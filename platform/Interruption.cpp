@@ -110,6 +110,14 @@ void CatchInterruptions()
     action.sa_flags = 0;
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
+    // A reader that goes away (output piped into head) must not end a run in the middle of a
+    // page: what is printed to a closed pipe then fails and is dropped, and the run goes on.
+    struct sigaction ignore
+    {
+    };
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
 }
 
 void RunHasEnded() {}

@@ -8,7 +8,8 @@ namespace Corvane::Common
 // Ctrl+C and its kin: on Linux SIGINT, SIGTERM and SIGHUP; on Windows the console's Ctrl+C,
 // Ctrl+Break and close events. The first one only raises a flag, which the tool looks at where
 // stopping is safe (never within a page or a frame); a second one, while the tool finishes what
-// it is doing, ends the process at once with -1 (the user insists).
+// it is doing, ends the process at once with -1 (the user insists). A closed or failing standard
+// output ends nothing: what cannot be written is dropped (on Linux SIGPIPE is ignored).
 void CatchInterruptions();
 
 // True once an interruption has come.
