@@ -135,6 +135,30 @@ def flash_transfer(platform, runs, model, size):
             "accesses_per_byte": statistics.median(ratios)}
 
 
+def flash_write(platform, runs, model, size, again):
+    """"/w" alone of a 128 KiB image: onto a flash that does not hold it, or onto one that already
+    does (written once before the timed runs)."""
+    image = platform.local("image.bin")
+    with open(image, "wb") as file:
+        file.write(random.Random(size + 1).randbytes(size))
+    state = platform.local("flash.state")
+    cards = "[gen3]\nindex = 0\nmodel = %s\nmcu = service\n" % model
+    host = "state = %s\n" % platform.path("flash.state")
+    remove(state)
+    if again:
+        run_once(platform, ["/w", "image.bin", "0"], cards, host)
+    walls, ratios = [], []
+    for _ in range(runs):
+        if not again:
+            remove(state)
+        wall, counters = run_once(platform, ["/w", "image.bin", "0"], cards, host)
+        walls.append(wall)
+        ratios.append(accesses_per_byte(counters))
+    wall = statistics.median(walls)
+    return {"wall_s": wall, "throughput_kib_s": size / 1024 / wall,
+            "accesses_per_byte": statistics.median(ratios)}
+
+
 def i2c_read(platform, runs):
     walls, ratios = [], []
     for _ in range(runs):
@@ -238,6 +262,10 @@ def console_latency(platform, kind):
 
 MEASUREMENTS = [
     ("flash /w+/c 128 KiB, 512-byte pages", lambda p, n: flash_transfer(p, n, "0x10C", 128 * 1024)),
+    ("flash /w 128 KiB new image, 512-byte pages",
+     lambda p, n: flash_write(p, n, "0x10C", 128 * 1024, again=False)),
+    ("flash /w 128 KiB same image again, 512-byte pages",
+     lambda p, n: flash_write(p, n, "0x10C", 128 * 1024, again=True)),
     ("flash /w+/c 64 KiB, 256-byte pages", lambda p, n: flash_transfer(p, n, "0x105", 64 * 1024)),
     ("/i2c_rd 255 bytes", i2c_read),
     ("/v", version),
