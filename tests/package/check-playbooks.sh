@@ -4,7 +4,7 @@
 # that the card menu lists, one running its firmware and one its boot loader; host-b one card
 # whose boot loader refuses every page write; host-c one boot-loader card named in the inventory.
 # The versions come back one line per host and card, and the rollout writes host-a, fails at
-# host-b and never reaches host-c.
+# host-b and never reaches host-c; a second rollout on host-a finds its card written.
 #
 #   check-playbooks.sh TOOL SIM_LIBRARY_DIR PLAYBOOK_DIR WORK_DIR
 set -euo pipefail
@@ -46,4 +46,10 @@ ansible-playbook -i inventory.yml "$playbooks/flash-rollout.yml" -e mistle_image
 ! grep -q '\[host-c\]' rollout.log || fail "the rollout went on to host-c:"$'\n'"$(cat rollout.log)"
 TVXSIM_CONFIG=$work/host-a.ini LD_LIBRARY_PATH=$simlib "$tool" /sn 10002 /c image.bin 0 >compare.log ||
     fail "host-a's card 10002 does not hold the image:"$'\n'"$(cat compare.log rollout.log)"
-echo "playbook check: versions of 4 cards on 3 hosts; the rollout wrote host-a and stopped at host-b"
+# The card's write reports "changed"; once the card holds the image, "ok".
+flash_result() { grep -A1 -F 'TASK [Write the flash of card 10002]' "$1" | tail -n1; }
+[ "$(flash_result rollout.log)" = "changed: [host-a]" ] || fail "no change on host-a:"$'\n'"$(cat rollout.log)"
+ansible-playbook -i inventory.yml --limit host-a "$playbooks/flash-rollout.yml" \
+    -e mistle_image="$work/image.bin" >again.log 2>&1 || fail "$(cat again.log)"
+[ "$(flash_result again.log)" = "ok: [host-a]" ] || fail "a change on host-a again:"$'\n'"$(cat again.log)"
+echo "playbook check: versions of 4 cards on 3 hosts; the rollout wrote host-a, stopped at host-b, and found host-a written in a second rollout"
