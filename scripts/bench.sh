@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Measures mistle's speed against the stand-in board libraries: flash write plus compare on a card
-# with 512-byte and one with 256-byte boot-loader pages, an I2C read to a file, "/v", an I2C verify,
+# with 512-byte and one with 256-byte boot-loader pages, a 128 KiB write alone of a new image and of
+# the image the flash already holds, an I2C read to a file, "/v", an I2C verify,
 # the CPU that an idle console costs, and the time from a console request to its decoded reply. Builds release
 # tools of their own (build/bench-linux, build/bench-windows) so the normal builds are untouched,
 # runs each measurement several times and reports medians: one table on standard output, and the
