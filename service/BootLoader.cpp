@@ -278,19 +278,19 @@ bool WriteFlashRange(uint32_t address, const uint8_t* data, uint32_t size, Flash
 
     const std::vector<PageSpan> differing = DifferingPages(pages.Held, pages.Intended, pageSize);
     for (const PageSpan& span : differing)
+    {
         if (!WriteFlashPages(span.Size, pages.Intended.data() + span.Offset,
                              pages.Address + span.Offset))
-            return false;
-    if (!differing.empty())
-        PrintText("\nReading back the written pages...");
-    for (const PageSpan& span : differing)
-    {
-        if (!ReadFlashPages(span.Size, pages.Held.data() + span.Offset,
-                            pages.Address + span.Offset))
             return false;
         pages.Written += span.Size / pageSize;
     }
     pages.Unchanged = total / pageSize - pages.Written;
+    if (!differing.empty())
+        PrintText("\nReading back the written pages...");
+    for (const PageSpan& span : differing)
+        if (!ReadFlashPages(span.Size, pages.Held.data() + span.Offset,
+                            pages.Address + span.Offset))
+            return false;
     return true;
 }
 

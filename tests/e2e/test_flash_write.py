@@ -8,7 +8,8 @@ import pytest
 from conftest import FAILURE, After, Tool, pattern
 
 LARGE = "model = 0x10C\nmcu = service\n"  # 128 KiB of flash in 512-byte pages
-FLASH, PAGE = 128 * 1024, 512
+PAGE, PAGES = 512, 64  # the images: a quarter of the flash, from address 0
+TIMEOUT = 90  # seconds for one run, also on a machine that is busy
 
 
 def summary(written, unchanged):
@@ -36,26 +37,26 @@ def reads(first, last):
 
 def write(tool, image, steps=()):
     tool.trace.unlink(missing_ok=True)
-    return tool.run("/w", image, "0", steps=steps,
+    return tool.run("/w", image, "0", steps=steps, timeout=TIMEOUT,
                     config=tool.card(LARGE) + tool.host_section(trace=True))
 
 
 def test_only_the_pages_that_differ_are_written_and_read_back(tool):
     image = tool.dir / "image.bin"
-    image.write_bytes(pattern(FLASH, 5))
+    image.write_bytes(pattern(PAGES * PAGE, 5))
     run = write(tool, image)
-    assert run.output.endswith(summary(256, 0)) and run.code == 0
+    assert run.output.endswith(summary(PAGES, 0)) and run.code == 0
     run = write(tool, image)
-    assert run.output.endswith(summary(0, 256)) and run.code == 0
-    assert page_commands(tool) == reads(0, 256)
+    assert run.output.endswith(summary(0, PAGES)) and run.code == 0
+    assert page_commands(tool) == reads(0, PAGES)
 
-    changed = bytearray(pattern(FLASH, 5))
-    changed[100 * PAGE + 7] ^= 0xFF
-    changed[101 * PAGE] ^= 0xFF
+    changed = bytearray(pattern(PAGES * PAGE, 5))
+    changed[40 * PAGE + 7] ^= 0xFF
+    changed[41 * PAGE] ^= 0xFF
     image.write_bytes(changed)
     run = write(tool, image)
-    assert run.output.endswith(summary(2, 254)) and run.code == 0
-    assert page_commands(tool) == reads(0, 256) + ["w 0x00c800", "w 0x00ca00"] + reads(100, 102)
+    assert run.output.endswith(summary(2, PAGES - 2)) and run.code == 0
+    assert page_commands(tool) == reads(0, PAGES) + ["w 0x005000", "w 0x005200"] + reads(40, 42)
 
 
 def test_a_boot_loader_that_takes_no_page_fails_the_write_with_the_differences(tool):
@@ -75,17 +76,18 @@ def test_a_boot_loader_that_takes_no_page_fails_the_write_with_the_differences(t
 @pytest.mark.skipif(not Tool.signals, reason="signals are sent to the tool only on POSIX systems")
 def test_a_write_interrupted_and_run_again_writes_only_the_missing_pages(tool):
     image = tool.dir / "image.bin"
-    image.write_bytes(pattern(FLASH, 3))
-    run = write(tool, image, steps=[After("Writing page: 40 of", signal=signal.SIGINT)])
+    image.write_bytes(pattern(PAGES * PAGE, 3))
+    run = write(tool, image, steps=[After("Writing page: 10 of", signal=signal.SIGINT)])
     assert run.code == FAILURE
     stopped = run.output.split("Interrupted: the flash write stopped after page ")[1]
     done = int(stopped.split()[0])
-    assert 40 <= done < 256
+    assert 10 <= done < PAGES
 
     run = write(tool, image)
-    assert run.output.endswith(summary(256 - done, done)) and run.code == 0
-    assert page_commands(tool) == (reads(0, 256) + [f"w 0x{p * PAGE:06x}" for p in range(done, 256)]
-                                   + reads(done, 256))
+    assert run.output.endswith(summary(PAGES - done, done)) and run.code == 0
+    assert page_commands(tool) == (reads(0, PAGES) +
+                                   [f"w 0x{page * PAGE:06x}" for page in range(done, PAGES)] +
+                                   reads(done, PAGES))
 
 
 # The tool's output goes into a pipe whose reader stops after 100 bytes; the exit code lands in a
@@ -99,9 +101,9 @@ CLOSED_PIPE = ("sh", "-c", '("$@"; echo $? >code) | head -c 100 >/dev/null', "sh
     ("", ["/lb", "2048"], None),
 ], ids=["flash write", "I2C write", "loop-back"])
 def test_a_closed_standard_output_ends_no_command_in_the_middle(tool, card, command, check):
-    (tool.dir / "data.bin").write_bytes(pattern(FLASH if card else 256, 1))
+    (tool.dir / "data.bin").write_bytes(pattern(PAGES * PAGE if card else 256, 1))
     config = tool.card(card) + tool.host_section()
-    tool.run(*command, config=config, wrapper=CLOSED_PIPE, timeout=60)
+    tool.run(*command, config=config, wrapper=CLOSED_PIPE, timeout=TIMEOUT)
     assert (tool.dir / "code").read_text() == "0\n"
     if check:
-        assert tool.run(*check, config=config).code == 0
+        assert tool.run(*check, config=config, timeout=TIMEOUT).code == 0
