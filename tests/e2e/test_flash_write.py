@@ -93,11 +93,12 @@ def test_a_write_interrupted_and_run_again_writes_only_the_missing_pages(tool):
 # The tool's output goes into a pipe whose reader stops after 100 bytes; the exit code lands in a
 # file, and a second run checks what the first one wrote.
 CLOSED_PIPE = ("sh", "-c", '("$@"; echo $? >code) | head -c 100 >/dev/null', "sh")
+I2C = ["/in", "data.bin", "/ca", "0x50"]
 
 
 @pytest.mark.parametrize("card, command, check", [
     (LARGE, ["/w", "data.bin", "0"], ["/c", "data.bin", "0"]),
-    ("", ["/i2c_wr", "/in", "data.bin", "/ca", "0x50"], ["/i2c_vr", "/in", "data.bin", "/ca", "0x50"]),
+    ("", ["/i2c_wr", *I2C], ["/i2c_vr", *I2C]),
     ("", ["/lb", "2048"], None),
 ], ids=["flash write", "I2C write", "loop-back"])
 def test_a_closed_standard_output_ends_no_command_in_the_middle(tool, card, command, check):
