@@ -82,23 +82,28 @@ def test_whole_flash_reads_back_in_a_later_run(tool, board, read_arguments):
     assert out.read_bytes() == image
 
 
-# With 256-byte pages 0x1F0-0x20F spans the pages at 0x100 and 0x200; with 512-byte pages the three
-# bytes lie in the page at 0, the 32 in the pages at 0 and 0x200.
+# With 256-byte pages 0x100-0x27F ends inside the page at 0x200, the three bytes lie in the page at
+# 0x100, and 0x1F0-0x20F spans the pages at 0x100 and 0x200; with 512-byte pages 0x100-0x27F spans
+# the pages at 0 and 0x200, the three bytes lie in the page at 0, the 32 in the pages at 0 and 0x200.
 @pytest.mark.parametrize("board, output", [
-    (SMALL, writing(0, 0x400, 256) + page_read_back("start", 0x100, 256) + writing(0x100, 256, 256) +
+    (SMALL, writing(0, 0x400, 256) + page_read_back("end", 0x200, 256) + writing(0x100, 512, 256) +
+     page_read_back("start", 0x100, 256) + writing(0x100, 256, 256) +
      page_read_back("start", 0x100, 256) + page_read_back("end", 0x200, 256) +
      writing(0x100, 512, 256) + read_to_file(0x400, 0) + reading(0, 0x400, 256) + "...done\n"),
-    (LARGE, writing(0, 0x400, 512) + page_read_back("start", 0, 512) + writing(0, 512, 512) +
-     page_read_back("start", 0, 512) + page_read_back("end", 0x200, 512) + writing(0, 0x400, 512) +
-     read_to_file(0x400, 0) + reading(0, 0x400, 512) + "...done\n"),
+    (LARGE, writing(0, 0x400, 512) + page_read_back("start", 0, 512) +
+     page_read_back("end", 0x200, 512) + writing(0, 0x400, 512) + page_read_back("start", 0, 512) +
+     writing(0, 512, 512) + page_read_back("start", 0, 512) + page_read_back("end", 0x200, 512) +
+     writing(0, 0x400, 512) + read_to_file(0x400, 0) + reading(0, 0x400, 512) + "...done\n"),
 ])
 def test_partial_writes_read_back_their_pages_and_keep_the_neighbours(tool, board, output):
-    before, three, thirty_two = pattern(0x400, 0x40), b"abc", pattern(0x20, 0x90)
+    before, tail, three, thirty_two = (pattern(0x400, 0x40), pattern(0x180, 0x11), b"abc",
+                                       pattern(0x20, 0x90))
     after = bytearray(before)
-    after[0x105:0x108], after[0x1F0:0x210] = three, thirty_two
+    after[0x100:0x280], after[0x105:0x108], after[0x1F0:0x210] = tail, three, thirty_two
     out = tool.dir / "out.bin"
-    assert tool.run("/w", file(tool, "before.bin", before), "0", "/w", file(tool, "three.bin", three),
-                    "0x105", "/w", file(tool, "32.bin", thirty_two), "0X1f0", "/r", out, "0", "0x400",
+    assert tool.run("/w", file(tool, "before.bin", before), "0", "/w", file(tool, "tail.bin", tail),
+                    "0x100", "/w", file(tool, "three.bin", three), "0x105", "/w",
+                    file(tool, "32.bin", thirty_two), "0X1f0", "/r", out, "0", "0x400",
                     config=service_card(tool, board[0]))[:2] == (output, 0)
     assert out.read_bytes() == after
 
@@ -122,6 +127,7 @@ def test_nothing_past_the_end_of_the_flash_and_the_file_the_user_had_stays(tool)
     for arguments, output in [
             (["/r", kept, "0x4000"], "\nError flash offset too large!\n"),
             (["/r", kept, "99999999999"], "\nError flash offset too large!\n"),
+            (["/r", kept, "0x100000000"], "\nError flash offset too large!\n"),  # not wrapped
             (["/r", kept, "0x3F00", "0x101"],
              "\nError read size too large: the flash ends at 0x004000!\n"),
             (["/w", too_long, "0x3F01"], f"\nError input file {tool.host(too_long)} does not fit: "
