@@ -24,12 +24,13 @@ the Windows run-time adds before each new line taken out; Run.code as a shell se
 for the tool's -1).
 
 tool.dir is the test's own empty folder, where the tool runs (relative names land there);
-tool.state and tool.trace are files in it, named to the stand-in by tool.host_section(); tool.card()
-is card 0 with more settings; tool.host(path) is a path as the tool sees it (relative: to tool.dir); tool.wine tells the
-Windows build under wine, where tool.startup (seconds) is the allowance for a process to start.
+tool.state and tool.trace are files in it, named to the stand-in by tool.host_section();
+tool.card() is card 0 with more settings; tool.host(path) is a path as the tool sees it; tool.wine
+tells the Windows build under wine, where tool.startup (seconds) allows for a process to start.
 """
 
 import collections
+import contextlib
 import os
 import pathlib
 import subprocess
@@ -60,13 +61,13 @@ class _Output:
         self.reader.start()
 
     def _read(self, stream):
-        while chunk := os.read(stream.fileno(), 65536):
+        while True:
+            chunk = os.read(stream.fileno(), 65536)
             with self.changed:
-                self.data += chunk
+                self.data, self.ended = self.data + chunk, not chunk
                 self.changed.notify_all()
-        with self.changed:
-            self.ended = True
-            self.changed.notify_all()
+            if not chunk:
+                return
 
     def text(self):
         text = self.data.decode("latin-1")
@@ -81,10 +82,10 @@ class _Output:
 
 
 def _feed(process, output, data, steps):
+    position = 0
     try:
         process.stdin.write(data)
         process.stdin.flush()
-        position = 0
         for step in steps:
             position = output.wait_for(step.text, position)
             if position is None:
@@ -92,16 +93,12 @@ def _feed(process, output, data, steps):
             time.sleep(step.delay)
             if step.signal:
                 process.send_signal(step.signal)
-            if step.send:
-                process.stdin.write(step.send.encode("latin-1"))
-                process.stdin.flush()
+            process.stdin.write(step.send.encode("latin-1"))
+            process.stdin.flush()
     except OSError:
         pass  # the tool ended before it read everything
-    finally:
-        try:
-            process.stdin.close()
-        except OSError:
-            pass
+    with contextlib.suppress(OSError):
+        process.stdin.close()
 
 
 class Tool:
@@ -129,10 +126,9 @@ class Tool:
         environment = dict(os.environ, TMPDIR=str(tmpdir))
         environment.pop("TVXSIM_CONFIG", None)
         if libraries:
-            variable = "WINEPATH" if WINE else "LD_LIBRARY_PATH"
-            library_path = self.host(os.environ["MISTLE_SIM_LIBRARY_DIR"])
-            current = environment.get(variable)
-            environment[variable] = library_path + (f"{';' if WINE else ':'}{current}" if current else "")
+            variable, separator = ("WINEPATH", ";") if WINE else ("LD_LIBRARY_PATH", ":")
+            paths = [self.host(os.environ["MISTLE_SIM_LIBRARY_DIR"]), environment.get(variable)]
+            environment[variable] = separator.join(filter(None, paths))
         if config.endswith(".ini") and "\n" not in config:
             environment["TVXSIM_CONFIG"] = self.host(
                 pathlib.Path(os.environ["MISTLE_SCENARIO_DIR"]) / config)

@@ -83,6 +83,11 @@ UNSUPPORTED = ["0x200", "0x108", "0x10A"]  # unknown (26), 36, 38
     (MIXED, ["/sn", "999", "/am"], NO_MATCH, FAILURE, ""),
     (MIXED, ["/sn", "8", "/am"], APPLICATION_MODE, 0, ""),
     ("duplicate-serials.ini", ["/sn", "5555", "/sm"], SERVICE_MODE, 0, ""),
+    ("[gen3]\nindex = 0\nserial = 3000000000\n", ["/sn", "3000000000", "/am"], APPLICATION_MODE, 0,
+     ""),  # the low 32 bits of a serial number
+    ("", ["/index", " 0abc", "/am"], APPLICATION_MODE, 0, ""),  # read as the decimal scan reads
+    ("", ["/index", "-3", "/am"], NO_MATCH, FAILURE, ""),
+    ("", ["/index", "2", "/index", "0", "/am"], APPLICATION_MODE, 0, ""),  # the last one counts
     *[(gen3(0, 1, model), ["/am"], APPLICATION_MODE, 0, "") for model in SUPPORTED],
     *[(gen3(0, 1, model), ["/am"], NOT_SUPPORTED, FAILURE, "") for model in UNSUPPORTED],
     *[(gen3(0, 1, model), ["/fo", "/am"], NOT_SUPPORTED + FORCE_OPEN + APPLICATION_MODE, 0, "")

@@ -93,6 +93,8 @@ def test_help_without_a_board_library(tool):
     ("", ["/sn", "/v"], "\n/sn must be followed by serial number.\n", FAILURE),
     ("", ["/index"], "\n/index must be followed by index.\n", FAILURE),
     ("", ["/index", "first"], "\n/index must be followed by index.\n", FAILURE),
+    ("", ["/index", "/am"], "\n/index must be followed by index.\n", FAILURE),
+    ("", ["/index", ""], "\n/index must be followed by index.\n", FAILURE),
     ("", ["/sn", "5", "/index", "1"], TOGETHER, FAILURE),
     ("", ["/index", "1", "/gen_blob_v1_0", IMAGE, "/sn", "5"], TOGETHER, FAILURE),
     ("", ["/gen_gain0", "0x1234", "/sn", "10001", "/frob", "/fo", "/bus", "1"],
@@ -134,6 +136,7 @@ def test_option_values_missing_or_out_of_range(tool, config, arguments, output, 
     (["/gen_gain0", "0xFFFF", "/gen_gain1", "0xffff"], "00 01 ff ff ff ff", 0x03),
     (["/gen_gain0", "0x8001", "/gen_gain1", "0x8001"], "00 01 01 80 01 80", 0xFD),
     (["/gen_gain0", "0x00FF", "/gen_gain1", "0x00FF"], "00 01 ff 00 ff 00", 0x01),
+    (["/gen_gain1", "0x1", "/gen_gain1", "0x2"], "00 01 00 80 02 00", 0x7D),  # the last one counts
 ])
 def test_image_holds_the_gains_and_sums_to_zero(tool, gains, head, checksum):
     images = []
