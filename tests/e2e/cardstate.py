@@ -1,19 +1,8 @@
 # The stand-in's state file, in which it keeps its cards' flash, I2C devices and a command left
-# pending between runs: written to start a test from a known state, read to check what a run left.
+# pending between runs, read to check what a run left.
 import collections
 
 Card = collections.namedtuple("Card", "flash devices pending")  # devices: {(bus, chip): bytes}
-
-
-def write(path, cards):
-    """Writes {index: (flash bytes, {(bus, chip): register bytes})}."""
-    lines = []
-    for index, (flash, devices) in cards.items():
-        lines.append(f"card {index}")
-        lines += [f"flash 0x{at:06x} {flash[at:at + 32].hex()}" for at in range(0, len(flash), 32)]
-        lines += [f"i2c {bus} 0x{chip:02x} 0x00 {registers.hex()}"
-                  for (bus, chip), registers in devices.items()]
-    path.write_text("\n".join(lines) + "\n")
 
 
 def read(path):

@@ -25,7 +25,8 @@ for the tool's -1).
 
 tool.dir is the test's own empty folder, where the tool runs (relative names land there);
 tool.state and tool.trace are files in it, named to the stand-in by tool.host_section();
-tool.card() is card 0 with more settings; tool.host(path) is a path as the tool sees it; tool.wine
+tool.card() is card 0 with more settings; tool.file(name, data) writes a file there and returns its
+path; tool.host(path) is a path as the tool sees it; tool.wine
 tells the Windows build under wine, where tool.startup (seconds) allows for a process to start.
 """
 
@@ -114,6 +115,10 @@ class Tool:
     def host(self, path):
         path = pathlib.Path(path)
         return ("Z:" if WINE and path.is_absolute() else "") + str(path)
+
+    def file(self, name, data=b""):
+        (self.dir / name).write_bytes(data)
+        return self.dir / name
 
     def card(self, settings=""):
         return "[gen3]\nindex = 0\n" + settings

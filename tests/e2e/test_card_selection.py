@@ -70,7 +70,8 @@ UNSUPPORTED = ["0x200", "0x108", "0x10A"]  # unknown (26), 36, 38
     (gen2(4, 104, "fail = card_info\n"), ["/am"], NO_USABLE_CARDS, FAILURE, ""),
     (gen2(3, 103, "fail = open\n") + gen3(2, 1, "0x10C", extra="fail = card_info\n"), ["/am"],
      NO_CARDS, FAILURE, ""),
-    (gen3(0, 1, "0x10C", extra="fail = open\n") + gen2(1, 5), ["/am"], NO_USABLE_CARDS, FAILURE, ""),
+    (gen3(0, 1, "0x10C", extra="fail = open\n") + gen2(1, 5), ["/am"], NO_USABLE_CARDS, FAILURE,
+     ""),
     ("open-fails.ini", ["/am"], "\nError! The selected card could not be opened.\n", FAILURE, ""),
     (THREE_CARDS, ["/sm"], MENU + BAD + MENU + BAD + MENU + "\nBad selection : ''\n" + MENU +
      "\nBad selection : '12'\n" + MENU + SERVICE_MODE, 0, "Q\n4\n\n12\n2\n"),

@@ -9,7 +9,8 @@ import cardstate
 from conftest import FAILURE, After, Tool, pattern
 
 FAULTS = {"silent": "fault = silent\n", "stop_mid_reply": "fault = stop_mid_reply\n",
-          "noise": "fault = noise\n", "bad_echo": "fault = bad_echo\n", "refuse": "fault = refuse\n",
+          "noise": "fault = noise\n", "bad_echo": "fault = bad_echo\n",
+          "refuse": "fault = refuse\n",
           "tx never": "tx_ready = never\n", "tx late": "tx_ready_after = 5000000\n",
           "absent": "mcu = absent\n"}
 NOT_TAKEN = (FAILURE, "took no byte")  # the last three faults: tx never, tx late, absent
@@ -71,7 +72,7 @@ def run_pair(folder, command, fault, card):
     tool = Tool(folder)
     # The flash holds the image, chip 0x50 the I2C data, so reads and compares have something to
     # find and writes change nothing.
-    cardstate.write(tool.state, {card: (IMAGE, {(0, 0x50): I2C})})
+    tool.state.write_text(f"card {card}\nflash 0x0 {IMAGE.hex()}\ni2c 0 0x50 0x00 {I2C.hex()}\n")
     (folder / "in.bin").write_bytes(IMAGE if service else I2C)
     (folder / "out.bin").write_bytes(BEFORE)
     absent = fault == "absent"

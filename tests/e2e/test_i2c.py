@@ -29,15 +29,11 @@ def run(tool, *arguments, card=""):
     return tool.run(*arguments, config=tool.card(card) + tool.host_section())
 
 
-def file(tool, name, data):
-    (tool.dir / name).write_bytes(data)
-    return tool.dir / name
-
-
 def test_a_file_round_trips_through_a_device_and_is_verified_across_runs(tool):
     data = pattern(20, 3)
-    source, out = file(tool, "in.bin", data), tool.dir / "out.bin"
-    assert run(tool, "/i2c_wr", "/in", source, "/ca", "0x50")[:2] == (write_output(data, 0x50, 0), 0)
+    source, out = tool.file("in.bin", data), tool.dir / "out.bin"
+    written = run(tool, "/i2c_wr", "/in", source, "/ca", "0x50")
+    assert written[:2] == (write_output(data, 0x50, 0), 0)
     read = run(tool, "/i2c_rd", "/out", out, "/ca", "80", "/size", "20")
     assert read[:2] == (read_output(data, 0x50, 0), 0) and out.read_bytes() == data
 
@@ -50,7 +46,7 @@ def test_a_file_round_trips_through_a_device_and_is_verified_across_runs(tool):
 
     # Against a file that differs in its first 12 bytes the verify stops at the eleventh.
     differing = bytes(~b & 0xFF for b in data[:12]) + data[12:]
-    bad = run(tool, "/i2c_vr", "/in", file(tool, "bad.bin", differing), "/ca", "0x50")
+    bad = run(tool, "/i2c_vr", "/in", tool.file("bad.bin", differing), "/ca", "0x50")
     assert bad.code == FAILURE and bad.output.count("\nError at address") == 11
     assert f"\nError at address 0x000a, expected 0x{differing[10]:02x} got 0x{data[10]:02x}\n" in \
         bad.output
@@ -59,7 +55,7 @@ def test_a_file_round_trips_through_a_device_and_is_verified_across_runs(tool):
 
 def test_register_addresses_wrap_at_256(tool):
     data, out = b"\x11\x22\x33\x44", tool.dir / "out.bin"
-    assert run(tool, "/i2c_wr", "/in", file(tool, "wrap.bin", data), "/ca", "0x50", "/a", "0xFE")[
+    assert run(tool, "/i2c_wr", "/in", tool.file("wrap.bin", data), "/ca", "0x50", "/a", "0xFE")[
         :2] == (write_output(data, 0x50, 0xFE), 0)
     assert run(tool, "/i2c_rd", "/out", out, "/ca", "0x50", "/a", "254", "/size", "4")[:2] == (
         read_output(data, 0x50, 0xFE), 0)
@@ -68,12 +64,12 @@ def test_register_addresses_wrap_at_256(tool):
 
 def test_input_files_up_to_511_bytes(tool):
     largest = pattern(511, 9)
-    assert run(tool, "/i2c_wr", "/in", file(tool, "511.bin", largest))[:2] == (
+    assert run(tool, "/i2c_wr", "/in", tool.file("511.bin", largest))[:2] == (
         write_output(largest, 0, 0), 0)
-    too_large = file(tool, "512.bin", pattern(512, 9))
+    too_large = tool.file("512.bin", pattern(512, 9))
     assert run(tool, "/i2c_wr", "/in", too_large)[:2] == (
         f"\nInput file ({tool.host(too_large)}) too large!", FAILURE)
-    assert run(tool, "/i2c_wr", "/in", file(tool, "empty.bin", b""))[:2] == (
+    assert run(tool, "/i2c_wr", "/in", tool.file("empty.bin", b""))[:2] == (
         "Writing data......done!", 0)
     missing = tool.dir / "no-such-input.bin"
     assert run(tool, "/i2c_wr", "/in", missing)[:2] == (
@@ -89,7 +85,8 @@ def test_a_read_that_cannot_complete_leaves_no_file(tool):
     unwritable = tool.dir / "no-such-folder" / "out.bin"
     assert run(tool, "/i2c_rd", "/out", unwritable, "/size", "1")[:2] == (
         "\nReading back 1 bytes of data...\n" + read_lines(0, 0, 0) +
-        f"\n...done! Writing data to file...\n\nError writing output file {tool.host(unwritable)}\n",
+        "\n...done! Writing data to file...\n\nError writing output file "
+        f"{tool.host(unwritable)}\n",
         FAILURE)
     out.write_bytes(b"kept")
     assert run(tool, "/i2c_rd", "/out", out, "/size", "2", card="fault = silent\n")[:2] == (
@@ -101,7 +98,8 @@ def test_a_read_that_cannot_complete_leaves_no_file(tool):
 def test_the_elapsed_time_counter_is_blown_once(tool):
     first = run(tool, "/blow_etc")
     ending = ("\nPerforming final reset" + read_lines(0x6B, 0, 0x30) + write_lines(0x6B, 0) +
-              write_lines(0x6B, 0x1D) + write_lines(0x6B, 0x1D) + "\n\nETC Counter has been blown!\n\n")
+              write_lines(0x6B, 0x1D) + write_lines(0x6B, 0x1D) +
+              "\n\nETC Counter has been blown!\n\n")
     assert first.code == 0 and len(first.output) > len(ending) and first.output.endswith(ending)
     assert " SN:10001\n\nRead  " in first.output
     again = run(tool, "/blow_etc")

@@ -40,7 +40,8 @@ def test_a_flash_write_stops_between_pages(tool, run):
     interrupted = 0
     for delay in [random.uniform(0, 0.25) for _ in range(6)]:
         tool.state.unlink(missing_ok=True)
-        result = run(SERVICE, "/w", "image.bin", "0", steps=[interrupt_after("Writing page: 1 of", delay)])
+        result = run(SERVICE, "/w", "image.bin", "0",
+                     steps=[interrupt_after("Writing page: 1 of", delay)])
         assert not result.timed_out
         pages = completed(result.output, "page")
         if result.code == 0:

@@ -26,8 +26,6 @@ def test_a_console_under_a_stream_of_reports_keeps_up(tool):
     _, brief, brief_peak = soak(tool, 3)
     run, counters, peak = soak(tool, 30)
     replies, decoded = counters["mcu_replies"], run.output.count("\nSX=\n")
-    print(f"\nSoak: {replies} reports in {run.seconds:.1f} s, {decoded} decoded, peak memory "
-          f"{peak} KiB ({brief_peak} KiB after 3 s)")
     assert run.code == 0
     assert replies >= 30, "a steady stream: a report a second at the least"
     # The report in flight when "exit" came may be cut short; every other one is decoded.
