@@ -24,10 +24,12 @@ the Windows run-time adds before each new line taken out; Run.code as a shell se
 for the tool's -1).
 
 tool.dir is the test's own empty folder, where the tool runs (relative names land there);
-tool.state and tool.trace are files in it, named to the stand-in by tool.host_section();
-tool.card() is card 0 with more settings; tool.file(name, data) writes a file there and returns its
-path; tool.host(path) is a path as the tool sees it; tool.wine
-tells the Windows build under wine, where tool.startup (seconds) allows for a process to start.
+tool.file(name, data) writes a file there and returns its path; tool.state and tool.trace are
+files there, named to the stand-in by tool.host_section(state=True, trace=False); tool.card() is
+card 0 with more settings; tool.host(path) is a path as the tool sees it. tool.signals tells
+whether steps can send signals, tool.wine the Windows build under wine, where tool.startup
+(seconds) allows for a process to start. pattern(size, seed) gives test data, VERSION_OUTPUT is
+what "/v" prints against the default card, and cardstate.read() reads a state file.
 """
 
 import collections
