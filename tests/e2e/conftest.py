@@ -28,8 +28,9 @@ tool.file(name, data) writes a file there and returns its path; tool.state and t
 files there, named to the stand-in by tool.host_section(state=True, trace=False); tool.card() is
 card 0 with more settings; tool.host(path) is a path as the tool sees it. tool.signals tells
 whether steps can send signals, tool.wine the Windows build under wine, where tool.startup
-(seconds) allows for a process to start. pattern(size, seed) gives test data, VERSION_OUTPUT is
-what "/v" prints against the default card, and cardstate.read() reads a state file.
+(seconds) allows for a process to start and tool.spread for how much two starts may differ.
+pattern(size, seed) gives test data, VERSION_OUTPUT is what "/v" prints against the default card,
+and cardstate.read() reads a state file.
 """
 
 import collections
@@ -108,6 +109,7 @@ class Tool:
     signals = not WINE
     wine = bool(WINE)
     startup = 5 if WINE else 0
+    spread = 1.5 if WINE else 0
 
     def __init__(self, folder):
         self.dir = folder

@@ -80,7 +80,7 @@ def test_the_version_line_ends_the_run(tool):
     version = tool.run("/v", config=tool.card())
     bus_alone = tool.run("/bus", "2", config=tool.card())
     assert version[:2] == (VERSION_OUTPUT, 0)
-    assert version.seconds < bus_alone.seconds + 0.5, "no fixed wait after the version line"
+    assert version.seconds < bus_alone.seconds + 0.5 + tool.spread, "no wait after the version"
 
 
 def test_bus_alone_selects_the_bus_and_ends(tool):
@@ -123,7 +123,7 @@ def test_end_of_input_is_heard_out_within_its_bound_and_exit_ends_at_once(tool):
     assert silent[:2] == ("", 0) and exited.code == 0
     allowance = 1.5 + tool.startup  # each run also starts the tool
     assert chattering.seconds < 2.0 + allowance and silent.seconds < 2.0 + allowance
-    assert exited.seconds < chattering.seconds - 1.0, "exit does not wait for the firmware"
+    assert exited.seconds < chattering.seconds - 1.0 + tool.spread, "exit waits for nothing"
 
 
 def test_extended_status_on_a_board_that_answers_it(tool):

@@ -81,7 +81,7 @@ def run_pair(folder, command, fault, card):
               tool.host_section())
     files = {"IN": folder / "in.bin", "OUT": folder / "out.bin"}
     arguments = [files.get(a, a) for a in arguments or []] + (["/fs"] if service and absent else [])
-    steps = [After("", "VN?\n"), After("", "exit\n", 2.5)] if arguments == [] else []
+    steps = [After("", "VN?\n"), After("", "exit\n", 2.5 + tool.startup)] if not arguments else []
     return tool.run(*arguments, config=config, steps=steps)
 
 
