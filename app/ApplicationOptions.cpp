@@ -75,14 +75,6 @@ const NumberOption NumberOptions[] = {
      "an address offset from 0x0 to 0xff", 0xFF, &ApplicationOptions::Address, false},
 };
 
-template <size_t Count> bool IsOneOf(const char* argument, const char* const (&options)[Count])
-{
-    for (const char* option : options)
-        if (IsWord(argument, option))
-            return true;
-    return false;
-}
-
 class CSecondPass
 {
 public:

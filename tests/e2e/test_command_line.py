@@ -2,6 +2,7 @@
 # or would reach something else, each refused with its own line; and the configuration image:
 # 256 bytes, the gains little-endian after a two-byte header, zeros, and a last byte that makes
 # the sum of all bytes zero, written without any board library in place of whatever the file held.
+import os
 import pathlib
 
 import pytest
@@ -25,7 +26,7 @@ mistle.exe (All modes)
 
 /gen_blob_v1_0 <file_name>     - Generate AVR config. image
 /gen_gain0 <gain>              - Set gain 0 for AVR config. image
-/gen_gain1 <gain>              - Set gain 0 for AVR config. image
+/gen_gain1 <gain>              - Set gain 1 for AVR config. image
 
 mistle.exe (Service mode)
 
@@ -69,8 +70,15 @@ SERVICE = "boot-loader.ini"
 BOOT_LOADER = "\nBootloader Version: 1.3.0.5\n"
 
 
-def test_help_without_a_board_library(tool):
-    assert tool.run("/?", libraries=False)[:2] == (HELP, 0)
+@pytest.mark.parametrize("word", ["/?", "--help", "-h"])
+def test_help_without_a_board_library(tool, word):
+    assert tool.run(word, libraries=False)[:2] == (HELP, 0)
+
+
+@pytest.mark.parametrize("word", ["--version", "/version"])
+def test_version_without_a_board_library(tool, word):
+    version = f"mistle {os.environ['MISTLE_VERSION']}\n"
+    assert tool.run("/v", word, libraries=False)[:2] == (version, 0)
 
 
 # The first pass takes the options that need no card: the help ends the run wherever it stands,
