@@ -2,6 +2,7 @@
 
 #include "OptionMatching.h"
 #include "platform/Print.h"
+#include "service/ServiceMode.h"
 
 #include <cctype>
 #include <cerrno>
@@ -113,6 +114,12 @@ private:
         {
             if (TakeValue(number->MissingMessage, value))
                 TakeNumber(*number, value);
+        }
+        else if (IsServiceOption(argument))
+        {
+            // Passed over, "/c" would end with 0 although nothing was compared.
+            ReportOptionOfOtherMode(argument, "service", "application");
+            Result.ExitCode = -1;
         }
         else
             Print("\nUnknown argument: %s\n", argument);

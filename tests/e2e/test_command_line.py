@@ -70,6 +70,11 @@ SERVICE = "boot-loader.ini"
 BOOT_LOADER = "\nBootloader Version: 1.3.0.5\n"
 
 
+def other_mode(option, mode, card_mode):
+    return (f"\n{option} is an option of {mode} mode, but the card is in {card_mode} mode; "
+            "nothing was sent.\n")
+
+
 @pytest.mark.parametrize("word", ["/?", "--help", "-h"])
 def test_help_without_a_board_library(tool, word):
     assert tool.run(word, libraries=False)[:2] == (HELP, 0)
@@ -124,6 +129,13 @@ def test_version_without_a_board_library(tool, word):
     (SERVICE, ["/c", "/v"], "\nMust specify filename after /c\n", FAILURE),
     (SERVICE, ["/r", IMAGE, "0", "/sm"], "\nSystem is in service mode.\n", 0),  # checked first
     (SERVICE, ["/v", "/am", "/sm"], "\nSystem is not in application mode!\n", FAILURE),
+    # An option of the other mode ends the run before anything is sent ("/v" is of both).
+    ("", ["/v", "/r", IMAGE, "0"], other_mode("/r", "service", "application"), FAILURE),
+    ("", ["/frob", "/c", "image.bin", "0"],
+     "\nUnknown argument: /frob\n" + other_mode("/c", "service", "application"), FAILURE),
+    (SERVICE, ["/v", "/i2c_rd", "/out", IMAGE, "/size", "4", "/ca", "0x50"],
+     other_mode("/i2c_rd", "application", "service"), FAILURE),
+    (SERVICE, ["/r", IMAGE, "0", "/lb", "16"], other_mode("/lb", "application", "service"), FAILURE),
     (SERVICE, ["/v", "/w", "image.bin", "O"],
      BOOT_LOADER + "\n/w: 'O' is not a flash offset or size (decimal, or hexadecimal after 0x)\n",
      FAILURE),
