@@ -68,8 +68,8 @@ TEST(ApplicationMode, LoopBackCountsBlocksOfSixteenBytesAndBadEchoesAndEndsWitho
     ExpectRun({"/lb", "15"}, LoopBackOutput(0, false), 0);
     ExpectRun({"/lb", "0x20"}, LoopBackOutput(32, false), 0);
     ExpectRun({"/lb", "0X20"}, LoopBackOutput(0, false), 0); // a capital X scans as decimal 0
-    // Bad echoes are counted, and the test still succeeds.
-    ExpectRun(On("bad-echo.ini", {"/lb", "32"}), LoopBackOutput(32, true), 0);
+    // Bad echoes are counted, and fail the run.
+    ExpectRun(On("bad-echo.ini", {"/lb", "32"}), LoopBackOutput(32, true), Failure);
     ExpectRun(On(Card("fault = silent\n"), {"/lb", "16"}),
               "\n\nChecked: 0\nNo echo of byte 0x00 came back within 2000 ms.\n", Failure);
 }

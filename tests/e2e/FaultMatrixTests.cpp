@@ -68,7 +68,7 @@ const Command Commands[] = {
       {-1, NotTaken}, {-1, NotTaken}, {-1, NotTaken}}},
     {"/lb", false, {"/lb", "32"}, Output::None, false,
      {{-1, "No echo of byte 0x00"}, {0, "0 of 32 bytes contained errors."},
-      {0, "0 of 32 bytes contained errors."}, {0, "2 of 32 bytes contained errors."},
+      {0, "0 of 32 bytes contained errors."}, {-1, "2 of 32 bytes contained errors."},
       {0, "0 of 32 bytes contained errors."}, {-1, NotTaken}, {-1, NotTaken}, {-1, NotTaken}}},
     {"/bus", false, {"/bus", "1"}, Output::None, false,
      {{0, ""}, {0, ""}, {0, ""}, {0, ""}, {0, ""}, {-1, NotTaken}, {-1, NotTaken}, {-1, NotTaken}}},
