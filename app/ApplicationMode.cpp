@@ -184,7 +184,7 @@ std::optional<int> RunOneShot(const ApplicationOptions& options)
     if (options.I2cWrite && options.InputFileName)
         return RunI2cWriteFromFile(*options.InputFileName, options.ChipAddress, options.Address);
     if (options.I2cVerify && options.InputFileName)
-        return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress);
+        return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress, options.Address);
     if (options.ReadVersion)
         return ReadVersion();
     if (options.ProgramElapsedTimeCounter)

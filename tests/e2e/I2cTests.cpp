@@ -109,12 +109,12 @@ TEST_F(I2cTransfers, RegisterAddressesWrapAt256)
     EXPECT_EQ(ReadFileBytes(out), data);
 }
 
-TEST_F(I2cTransfers, InputFilesUpTo511Bytes)
+TEST_F(I2cTransfers, InputFilesUpTo256Bytes)
 {
-    const std::string largest = Pattern(511, 9);
-    ExpectRun(Run({"/i2c_wr", "/in", ScratchFile("i2c-511.bin", largest)}),
-              WriteOutput(largest, 0, 0), 0);
-    const std::string tooLarge = ScratchFile("i2c-512.bin", Pattern(512, 9));
+    const std::string largest = Pattern(256, 9);
+    ExpectRun(Run({"/i2c_wr", "/in", ScratchFile("i2c-256.bin", largest), "/a", "0x10"}),
+              WriteOutput(largest, 0, 0x10), 0);
+    const std::string tooLarge = ScratchFile("i2c-257.bin", Pattern(257, 9));
     ExpectRun(Run({"/i2c_wr", "/in", tooLarge}), "\nInput file (" + tooLarge + ") too large!",
               Failure);
     ExpectRun(Run({"/i2c_wr", "/in", ScratchFile("i2c-empty.bin", "")}), "Writing data......done!",

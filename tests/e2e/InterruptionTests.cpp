@@ -122,7 +122,7 @@ TEST_F(Interruption, ASecondSignalEndsTheRunAtOnce)
 
 TEST_F(Interruption, AnI2cWriteStopsBetweenRegisters)
 {
-    const std::string data = Pattern(511, 5);
+    const std::string data = Pattern(256, 5);
     const std::string file = ScratchPath("interrupt-i2c.bin");
     WriteFileBytes(file, data);
     const unsigned delay = Seed % 150;
