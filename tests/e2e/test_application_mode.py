@@ -36,7 +36,7 @@ def conversation(*pairs):
     ("", ["/lb", "15"], "", [], loop_back(0), 0),
     ("", ["/lb", "0x20"], "", [], loop_back(32), 0),
     ("", ["/lb", "0X20"], "", [], loop_back(0), 0),  # a capital X scans as decimal 0
-    ("bad-echo.ini", ["/lb", "32"], "", [], loop_back(32, True), 0),  # the test still succeeds
+    ("bad-echo.ini", ["/lb", "32"], "", [], loop_back(32, True), FAILURE),  # errors fail the run
     ("[gen3]\nindex = 0\nfault = silent\n", ["/lb", "16"], "", [],
      "\n\nChecked: 0\nNo echo of byte 0x00 came back within 2000 ms.\n", FAILURE),
     ("[gen3]\nindex = 0\nfault = silent\n", ["/sd"], "", [],

@@ -2,6 +2,7 @@
 # or would reach something else, each refused with its own line; and the configuration image:
 # 256 bytes, the gains little-endian after a two-byte header, zeros, and a last byte that makes
 # the sum of all bytes zero, written without any board library in place of whatever the file held.
+import os
 import pathlib
 
 import pytest
@@ -25,7 +26,7 @@ mistle.exe (All modes)
 
 /gen_blob_v1_0 <file_name>     - Generate AVR config. image
 /gen_gain0 <gain>              - Set gain 0 for AVR config. image
-/gen_gain1 <gain>              - Set gain 0 for AVR config. image
+/gen_gain1 <gain>              - Set gain 1 for AVR config. image
 
 mistle.exe (Service mode)
 
@@ -69,8 +70,20 @@ SERVICE = "boot-loader.ini"
 BOOT_LOADER = "\nBootloader Version: 1.3.0.5\n"
 
 
-def test_help_without_a_board_library(tool):
-    assert tool.run("/?", libraries=False)[:2] == (HELP, 0)
+def other_mode(option, mode, card_mode):
+    return (f"\n{option} is an option of {mode} mode, but the card is in {card_mode} mode; "
+            "nothing was sent.\n")
+
+
+@pytest.mark.parametrize("word", ["/?", "--help", "-h"])
+def test_help_without_a_board_library(tool, word):
+    assert tool.run(word, libraries=False)[:2] == (HELP, 0)
+
+
+@pytest.mark.parametrize("word", ["--version", "/version"])
+def test_version_without_a_board_library(tool, word):
+    version = f"mistle {os.environ['MISTLE_VERSION']}\n"
+    assert tool.run("/v", word, libraries=False)[:2] == (version, 0)
 
 
 # The first pass takes the options that need no card: the help ends the run wherever it stands,
@@ -119,6 +132,13 @@ def test_help_without_a_board_library(tool):
     (SERVICE, ["/c", "/v"], "\nMust specify filename after /c\n", FAILURE),
     (SERVICE, ["/r", IMAGE, "0", "/sm"], "\nSystem is in service mode.\n", 0),  # checked first
     (SERVICE, ["/v", "/am", "/sm"], "\nSystem is not in application mode!\n", FAILURE),
+    # An option of the other mode ends the run before anything is sent ("/v" is of both).
+    ("", ["/v", "/r", IMAGE, "0"], other_mode("/r", "service", "application"), FAILURE),
+    ("", ["/frob", "/c", "image.bin", "0"],
+     "\nUnknown argument: /frob\n" + other_mode("/c", "service", "application"), FAILURE),
+    (SERVICE, ["/v", "/i2c_rd", "/out", IMAGE, "/size", "4", "/ca", "0x50"],
+     other_mode("/i2c_rd", "application", "service"), FAILURE),
+    (SERVICE, ["/r", IMAGE, "0", "/lb", "16"], other_mode("/lb", "application", "service"), FAILURE),
     (SERVICE, ["/v", "/w", "image.bin", "O"],
      BOOT_LOADER + "\n/w: 'O' is not a flash offset or size (decimal, or hexadecimal after 0x)\n",
      FAILURE),

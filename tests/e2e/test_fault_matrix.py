@@ -38,7 +38,7 @@ COMMANDS = {
                                  fail("The firmware sent no version."), *[ok("VN=2.4.0.17")] * 3]),
     "/lb": (False, ["/lb", "32"], None, [
         fail("No echo of byte 0x00"), ok("0 of 32 bytes contained errors."),
-        ok("0 of 32 bytes contained errors."), ok("2 of 32 bytes contained errors."),
+        ok("0 of 32 bytes contained errors."), fail("2 of 32 bytes contained errors."),
         ok("0 of 32 bytes contained errors.")]),
     "/bus": (False, ["/bus", "1"], None, [ok("")] * 5),
     "/sd": (False, ["/sd"], None, [fail("No response from uCPU"), ok("Command accepted."),

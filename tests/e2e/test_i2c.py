@@ -62,11 +62,11 @@ def test_register_addresses_wrap_at_256(tool):
     assert out.read_bytes() == data
 
 
-def test_input_files_up_to_511_bytes(tool):
-    largest = pattern(511, 9)
-    assert run(tool, "/i2c_wr", "/in", tool.file("511.bin", largest))[:2] == (
-        write_output(largest, 0, 0), 0)
-    too_large = tool.file("512.bin", pattern(512, 9))
+def test_input_files_up_to_256_bytes(tool):
+    largest = pattern(256, 9)
+    assert run(tool, "/i2c_wr", "/in", tool.file("256.bin", largest), "/a", "0x10")[:2] == (
+        write_output(largest, 0, 0x10), 0)
+    too_large = tool.file("257.bin", pattern(257, 9))
     assert run(tool, "/i2c_wr", "/in", too_large)[:2] == (
         f"\nInput file ({tool.host(too_large)}) too large!", FAILURE)
     assert run(tool, "/i2c_wr", "/in", tool.file("empty.bin", b""))[:2] == (

@@ -67,7 +67,7 @@ def test_a_second_signal_ends_the_run_at_once(tool, run):
 
 
 def test_an_i2c_write_stops_between_registers(tool, run):
-    data = pattern(511, 5)
+    data = pattern(256, 5)
     (tool.dir / "data.bin").write_bytes(data)
     result = run("", "/i2c_wr", "/in", "data.bin", "/ca", "0x50",
                  steps=[interrupt_after("Writing data...", random.uniform(0, 0.15))])
