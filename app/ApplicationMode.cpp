@@ -10,6 +10,7 @@
 #include "link/LinkState.h"
 #include "link/Mailbox.h"
 #include "link/ReceiverThread.h"
+#include "platform/Files.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
 
@@ -82,7 +83,7 @@ int RunLoopBackTest(uint32_t size)
     PrintText("\n");
     Print("\n%d of %d bytes contained errors.\n", static_cast<int>(errors),
           static_cast<int>(checked));
-    return 0;
+    return errors == 0 ? 0 : -1; // finding wrong bytes is what the test is for
 }
 
 // Waits for the event at most the given time; false when it did not come or an interruption did.
@@ -169,16 +170,21 @@ int ProgramCounterOnce()
     return programmed ? 0 : -1;
 }
 
+bool ReadsI2cToFile(const ApplicationOptions& options)
+{
+    return options.I2cRead && options.OutputFileName && options.Size != 0;
+}
+
 // The first one-shot command that applies; none when the console is to run.
 std::optional<int> RunOneShot(const ApplicationOptions& options)
 {
-    if (options.I2cRead && options.OutputFileName && options.Size != 0)
+    if (ReadsI2cToFile(options))
         return RunI2cReadToFile(*options.OutputFileName, options.ChipAddress, options.Size,
                                 options.Address);
     if (options.I2cWrite && options.InputFileName)
         return RunI2cWriteFromFile(*options.InputFileName, options.ChipAddress, options.Address);
     if (options.I2cVerify && options.InputFileName)
-        return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress);
+        return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress, options.Address);
     if (options.ReadVersion)
         return ReadVersion();
     if (options.ProgramElapsedTimeCounter)
@@ -205,6 +211,8 @@ int RunApplicationCommands(int argc, const char* const* argv)
     }
     if (options.LoopBack)
         return RunLoopBackTest(options.Size);
+    if (ReadsI2cToFile(options) && !IsUsableOutputName(*options.OutputFileName))
+        return -1; // before the bus is selected
 
     const StatusDecoding decoding{CurrentBoardProfile().ExtendedStatus, &PrintCurrentStatusRecord};
     if (!StartReceiverThread(decoding))

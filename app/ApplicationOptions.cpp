@@ -2,6 +2,7 @@
 
 #include "OptionMatching.h"
 #include "platform/Print.h"
+#include "service/ServiceMode.h"
 
 #include <cctype>
 #include <cerrno>
@@ -75,14 +76,6 @@ const NumberOption NumberOptions[] = {
      "an address offset from 0x0 to 0xff", 0xFF, &ApplicationOptions::Address, false},
 };
 
-template <size_t Count> bool IsOneOf(const char* argument, const char* const (&options)[Count])
-{
-    for (const char* option : options)
-        if (IsWord(argument, option))
-            return true;
-    return false;
-}
-
 class CSecondPass
 {
 public:
@@ -121,6 +114,12 @@ private:
         {
             if (TakeValue(number->MissingMessage, value))
                 TakeNumber(*number, value);
+        }
+        else if (IsServiceOption(argument))
+        {
+            // Passed over, "/c" would end with 0 although nothing was compared.
+            ReportOptionOfOtherMode(argument, "service", "application");
+            Result.ExitCode = -1;
         }
         else
             Print("\nUnknown argument: %s\n", argument);

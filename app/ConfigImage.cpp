@@ -26,6 +26,8 @@ ConfigImage BuildConfigImage(uint32_t gain0, uint32_t gain1)
 
 int WriteConfigImage(uint32_t gain0, uint32_t gain1, const std::string& fileName)
 {
+    if (!IsUsableOutputName(fileName))
+        return -1;
     const ConfigImage image = BuildConfigImage(gain0, gain1);
     PrintText("Writing AVR config block...");
     // The image replaces a file of that name only once it is complete.

@@ -30,7 +30,7 @@ const char* const HelpLines[] = {
     "\n",
     "\n/gen_blob_v1_0 <file_name>     - Generate AVR config. image",
     "\n/gen_gain0 <gain>              - Set gain 0 for AVR config. image",
-    "\n/gen_gain1 <gain>              - Set gain 0 for AVR config. image",
+    "\n/gen_gain1 <gain>              - Set gain 1 for AVR config. image",
     "\n",
     "\nmistle.exe (Service mode)",
     "\n",
@@ -81,7 +81,9 @@ const ValueOption IndexOption{"/index", "\n/index must be followed by index.\n"}
 const ValueOption* const ValueOptions[] = {&ImageFileOption, &Gain0Option, &Gain1Option,
                                            &SerialOption, &IndexOption};
 
-const char* const HelpOption = "/?";
+// "/?", and the words a user of any command-line tool tries first.
+const char* const HelpOptions[] = {"/?", "--help", "-h"};
+const char* const VersionOptions[] = {"/version", "--version"};
 
 // The options that only set a flag.
 struct FlagOption
@@ -126,7 +128,8 @@ bool ScanDecimal(const char* text, int32_t& value)
 
 bool IsFirstPassOption(const char* word)
 {
-    if (IsWord(word, HelpOption) || FindOption(word, FlagOptions) != nullptr)
+    if (IsOneOf(word, HelpOptions) || IsOneOf(word, VersionOptions) ||
+        FindOption(word, FlagOptions) != nullptr)
         return true;
     for (const ValueOption* option : ValueOptions)
         if (IsWord(word, option->Name))
@@ -142,9 +145,15 @@ FirstPassResult RunFirstPass(int argc, const char* const* argv)
     {
         const char* argument = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (IsWord(argument, HelpOption))
+        if (IsOneOf(argument, HelpOptions))
         {
             PrintHelp();
+            result.ExitCode = 0;
+            return result;
+        }
+        else if (IsOneOf(argument, VersionOptions))
+        {
+            Print("mistle %s\n", MISTLE_VERSION);
             result.ExitCode = 0;
             return result;
         }

@@ -42,7 +42,8 @@ int RunI2cWriteFromFile(const std::string& path, uint32_t chip, uint32_t start)
     return I2CWriteFromFile(path, LowByte(chip), LowByte(start)) ? 0 : -1;
 }
 
-int VerifyI2cAgainstFile(const std::string& path, uint32_t chip)
+// Compares the file with the registers from start on, wrapping at 256 as the write does.
+int VerifyI2cAgainstFile(const std::string& path, uint32_t chip, uint32_t start)
 {
     const InputFile file = OpenInputFile(path);
     if (!file)
@@ -60,13 +61,13 @@ int VerifyI2cAgainstFile(const std::string& path, uint32_t chip)
             Print("\nInterrupted: the verify stopped after %d bytes.\n", address);
             return -1;
         }
+        const uint8_t reg = LowByte(start + static_cast<uint32_t>(address));
         uint8_t got = 0;
-        if (!I2CRead(1, LowByte(chip), LowByte(static_cast<uint32_t>(address)), &got))
+        if (!I2CRead(1, LowByte(chip), reg, &got))
             return -1;
         if (got != expected)
         {
-            Print("\nError at address 0x%04x, expected 0x%02x got 0x%02x\n", address, expected,
-                  got);
+            Print("\nError at address 0x%04x, expected 0x%02x got 0x%02x\n", reg, expected, got);
             if (++errors > MostErrorsShown)
                 break;
         }

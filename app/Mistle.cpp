@@ -1,6 +1,7 @@
 #include "Mistle.h"
 
 #include "ApplicationMode.h"
+#include "ApplicationOptions.h"
 #include "CardSelection.h"
 #include "ConfigImage.h"
 #include "FirstPass.h"
@@ -56,7 +57,7 @@ int RunWithCard(const FirstPassOptions& options, int argc, const char* const* ar
         return EndRun(*ended);
     if (IsServiceMode(options))
         return EndRun(RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc,
-                                     argv, IsOptionWord));
+                                     argv, IsOptionWord, IsApplicationOption));
     return EndRun(RunApplicationMode(options, argc, argv));
 }
 

@@ -22,4 +22,12 @@ const Option* FindOption(const char* argument, const Option (&options)[Count])
     return nullptr;
 }
 
+template <size_t Count> bool IsOneOf(const char* argument, const char* const (&options)[Count])
+{
+    for (const char* option : options)
+        if (IsWord(argument, option))
+            return true;
+    return false;
+}
+
 } // namespace Corvane::Common

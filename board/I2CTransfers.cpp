@@ -16,8 +16,8 @@ namespace Corvane::Common
 namespace
 {
 
-// One more byte and the file is too large: the transfer takes at most this many.
-const size_t MaximumWriteFileBytes = 511;
+// The registers are 256: one more byte would overwrite the register the file began with.
+const size_t MaximumWriteFileBytes = 256;
 
 bool AwaitReply(CAutoResetEvent& event, const char* what, uint8_t chip, uint8_t reg)
 {

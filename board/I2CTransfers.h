@@ -19,7 +19,8 @@ bool I2CWrite(uint8_t count, uint8_t chip, uint8_t reg, const uint8_t* source);
 // cleared, when the file cannot be written.
 bool I2CReadToFile(const std::string& path, uint8_t chip, uint32_t size, uint8_t startRegister);
 
-// Writes the bytes of a file of at most 511 bytes to the registers from startRegister on. False
+// Writes the bytes of a file of at most 256 bytes to the registers from startRegister on
+// (wrapping at 256), so that no register is written twice. False
 // when the file cannot be read or is too large (nothing is sent then), or a write is not
 // acknowledged.
 bool I2CWriteFromFile(const std::string& path, uint8_t chip, uint8_t startRegister);

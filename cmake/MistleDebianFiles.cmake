@@ -25,3 +25,5 @@ foreach(compressed ${MISTLE_DEBIAN_CHANGELOG} ${MISTLE_MANUAL_PAGE})
     add_custom_command(OUTPUT ${compressed} COMMAND ${MISTLE_GZIP} -9nkf ${plain} DEPENDS ${plain})
 endforeach()
 add_custom_target(mistle_debian_files ALL DEPENDS ${MISTLE_DEBIAN_CHANGELOG} ${MISTLE_MANUAL_PAGE})
+# What the install takes comes with the tool, so that it can be installed once the tool is built.
+add_dependencies(mistle mistle_debian_files)

@@ -1,5 +1,7 @@
 #include "Files.h"
 
+#include "Print.h"
+
 #include <cerrno>
 #include <chrono>
 #include <mutex>
@@ -65,11 +67,25 @@ bool IsPlainFileHandle(HANDLE handle)
     return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK;
 }
 
-// A target that the rename may replace: none yet, or a file (a link among them).
-bool MayReplace(const std::string& path)
+const char* ProblemOfExisting(HANDLE handle)
 {
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    switch (GetFileType(handle))
+    {
+    case FILE_TYPE_DISK:
+        break;
+    case FILE_TYPE_PIPE:
+        return "a pipe";
+    default:
+        return "a device";
+    }
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileInformationByHandle(handle, &information) == 0)
+        return nullptr; // the creation of the temporary file will say what is wrong
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return "a link";
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return "a folder";
+    return nullptr;
 }
 
 #else
@@ -82,21 +98,56 @@ bool IsPlainFileDescriptor(int descriptor)
     return fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
 }
 
-// A target that the rename may replace: none yet, a plain file, or a link, which the rename
-// replaces itself. A device or pipe under that name is left alone.
-bool MayReplace(const std::string& path)
+const char* ProblemOfMode(mode_t mode)
 {
-    struct stat status
-    {
-    };
-    if (lstat(path.c_str(), &status) != 0)
-        return true; // missing, or the creation of the temporary file will say why not
-    return S_ISREG(status.st_mode) || S_ISLNK(status.st_mode);
+    if (S_ISREG(mode))
+        return nullptr;
+    if (S_ISLNK(mode))
+        return "a link";
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a pipe";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "a device";
 }
 
 #endif
 
 } // namespace
+
+const char* OutputNameProblem(const std::string& path)
+{
+#ifdef _WIN32
+    // Opens what stands under the name itself, not what a link points to; a folder opens too.
+    const HANDLE handle = CreateFileW(
+        Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr; // free, or the creation of the temporary file will say what is wrong
+    const char* problem = ProblemOfExisting(handle);
+    CloseHandle(handle);
+    return problem;
+#else
+    struct stat status
+    {
+    };
+    if (lstat(path.c_str(), &status) != 0)
+        return nullptr; // free, or the creation of the temporary file will say what is wrong
+    return ProblemOfMode(status.st_mode);
+#endif
+}
+
+bool IsUsableOutputName(const std::string& path)
+{
+    const char* problem = OutputNameProblem(path);
+    if (problem == nullptr)
+        return true;
+    Print("\nThe output file %s is %s, not a plain file; the run is refused.\n", path.c_str(),
+          problem);
+    return false;
+}
 
 bool IsFolder(const std::string& path)
 {
@@ -186,7 +237,7 @@ bool COutputFile::Create()
 {
     Discard();
     Failed = false;
-    if (IsFolder(Path) || !MayReplace(Path))
+    if (OutputNameProblem(Path) != nullptr)
         return false;
     for (int attempt = 0; attempt < TemporaryNameAttempts; ++attempt)
     {
@@ -272,7 +323,6 @@ bool COutputFile::Commit()
     const bool flushed = fsync(Descriptor) == 0;
     const bool closed = close(Descriptor) == 0;
     Descriptor = -1;
-    // rename replaces the name itself: a link standing there is replaced, not followed.
     const bool renamed =
         !Failed && flushed && closed && std::rename(TemporaryPath.c_str(), Path.c_str()) == 0;
 #endif

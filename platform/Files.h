@@ -25,6 +25,14 @@ InputFileStatus ReadInputFile(const std::string& path, size_t maximumSize,
 // True when the path names a folder.
 bool IsFolder(const std::string& path);
 
+// What stands under an output name that the tool must not replace: "a link", "a folder", "a
+// device", "a pipe" or "a socket"; null for a plain file or a name that is free. Replacing a link
+// would leave the file it points to as it was, and writing to a device or pipe is no file.
+const char* OutputNameProblem(const std::string& path);
+
+// False, with one line that says why, when OutputNameProblem finds a problem.
+bool IsUsableOutputName(const std::string& path);
+
 struct FileCloser
 {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -40,7 +48,7 @@ InputFile OpenInputFile(const std::string& path);
 // file in the same folder, which Commit flushes to the disk, closes and renames over the target.
 // The tool runs with administrator rights, so the temporary file is created anew under a name
 // nobody can guess and never through a link someone planted there, and the rename replaces
-// whatever stands under the target's name (a link too) instead of writing through it. Until then,
+// the plain file under the target's name, never a link or anything else. Until then,
 // and on every failure, the file the user had under that name stays as it was, and the temporary
 // file is removed when the object goes.
 class COutputFile
@@ -51,8 +59,8 @@ public:
     COutputFile(const COutputFile&) = delete;
     COutputFile& operator=(const COutputFile&) = delete;
 
-    // Creates the temporary file; false when it cannot be created, or the target is a folder or
-    // something else that is neither a plain file nor a link (a device, a pipe).
+    // Creates the temporary file; false when it cannot be created, or the target is no plain file
+    // (OutputNameProblem).
     bool Create();
     // False once any write has failed.
     bool Write(const void* data, size_t size);

@@ -150,6 +150,27 @@ int CompareFlashWithFile(const ServiceArguments& arguments)
                             "\n...done, data matches input file.\n");
 }
 
+// The first word that is an option of application mode only; null when there is none.
+const char* FindApplicationOnlyOption(int argc, const char* const* argv,
+                                      OptionWordTest isApplicationOption)
+{
+    for (int i = 1; i < argc; ++i)
+        if (isApplicationOption(argv[i]) && !IsServiceOption(argv[i]))
+            return argv[i];
+    return nullptr;
+}
+
+// Every "/r" output name is looked at before the first option sends anything.
+bool OutputNamesAreUsable(const std::vector<ServiceRequest>& requests)
+{
+    for (const ServiceRequest& request : requests)
+        if (request.Operation == ServiceOperation::ReadFlash &&
+            request.Arguments.FileName != nullptr &&
+            !IsUsableOutputName(request.Arguments.FileName))
+            return false;
+    return true;
+}
+
 int CarryOut(const ServiceRequest& request)
 {
     switch (request.Operation)
@@ -168,8 +189,15 @@ int CarryOut(const ServiceRequest& request)
 
 } // namespace
 
+void ReportOptionOfOtherMode(const char* option, const char* itsMode, const char* cardMode)
+{
+    Print("\n%s is an option of %s mode, but the card is in %s mode; nothing was sent.\n", option,
+          itsMode, cardMode);
+}
+
 int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
-                   const char* const* argv, OptionWordTest isOptionWord)
+                   const char* const* argv, OptionWordTest isOptionWord,
+                   OptionWordTest isApplicationOption)
 {
     if (applicationModeCheck)
     {
@@ -181,9 +209,18 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
         PrintText("\nSystem is in service mode.\n");
         return 0;
     }
+    // Passed over, "/i2c_rd" would end with 0 although nothing was read.
+    if (const char* option = FindApplicationOnlyOption(argc, argv, isApplicationOption))
+    {
+        ReportOptionOfOtherMode(option, "application", "service");
+        return -1;
+    }
+    const std::vector<ServiceRequest> requests = ParseServiceOptions(argc, argv, isOptionWord);
+    if (!OutputNamesAreUsable(requests))
+        return -1;
     // Options are carried out in command-line order; the first that fails ends the run, and the
     // compare, the last one listed, always does.
-    for (const ServiceRequest& request : ParseServiceOptions(argc, argv, isOptionWord))
+    for (const ServiceRequest& request : requests)
     {
         if (IsInterrupted())
         {

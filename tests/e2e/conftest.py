@@ -24,12 +24,17 @@ the Windows run-time adds before each new line taken out; Run.code as a shell se
 for the tool's -1).
 
 tool.dir is the test's own empty folder, where the tool runs (relative names land there);
-tool.state and tool.trace are files in it, named to the stand-in by tool.host_section(); tool.card()
-is card 0 with more settings; tool.host(path) is a path as the tool sees it (relative: to tool.dir); tool.wine tells the
-Windows build under wine, where tool.startup (seconds) is the allowance for a process to start.
+tool.file(name, data) writes a file there and returns its path; tool.state and tool.trace are
+files there, named to the stand-in by tool.host_section(state=True, trace=False); tool.card() is
+card 0 with more settings; tool.host(path) is a path as the tool sees it. tool.signals tells
+whether steps can send signals, tool.wine the Windows build under wine, where tool.startup
+(seconds) allows for a process to start and tool.spread for how much two starts may differ.
+pattern(size, seed) gives test data, VERSION_OUTPUT is what "/v" prints against the default card,
+and cardstate.read() reads a state file.
 """
 
 import collections
+import contextlib
 import os
 import pathlib
 import subprocess
@@ -60,13 +65,13 @@ class _Output:
         self.reader.start()
 
     def _read(self, stream):
-        while chunk := os.read(stream.fileno(), 65536):
+        while True:
+            chunk = os.read(stream.fileno(), 65536)
             with self.changed:
-                self.data += chunk
+                self.data, self.ended = self.data + chunk, not chunk
                 self.changed.notify_all()
-        with self.changed:
-            self.ended = True
-            self.changed.notify_all()
+            if not chunk:
+                return
 
     def text(self):
         text = self.data.decode("latin-1")
@@ -81,10 +86,10 @@ class _Output:
 
 
 def _feed(process, output, data, steps):
+    position = 0
     try:
         process.stdin.write(data)
         process.stdin.flush()
-        position = 0
         for step in steps:
             position = output.wait_for(step.text, position)
             if position is None:
@@ -92,22 +97,19 @@ def _feed(process, output, data, steps):
             time.sleep(step.delay)
             if step.signal:
                 process.send_signal(step.signal)
-            if step.send:
-                process.stdin.write(step.send.encode("latin-1"))
-                process.stdin.flush()
+            process.stdin.write(step.send.encode("latin-1"))
+            process.stdin.flush()
     except OSError:
         pass  # the tool ended before it read everything
-    finally:
-        try:
-            process.stdin.close()
-        except OSError:
-            pass
+    with contextlib.suppress(OSError):
+        process.stdin.close()
 
 
 class Tool:
     signals = not WINE
     wine = bool(WINE)
     startup = 5 if WINE else 0
+    spread = 1.5 if WINE else 0
 
     def __init__(self, folder):
         self.dir = folder
@@ -117,6 +119,10 @@ class Tool:
     def host(self, path):
         path = pathlib.Path(path)
         return ("Z:" if WINE and path.is_absolute() else "") + str(path)
+
+    def file(self, name, data=b""):
+        (self.dir / name).write_bytes(data)
+        return self.dir / name
 
     def card(self, settings=""):
         return "[gen3]\nindex = 0\n" + settings
@@ -129,10 +135,9 @@ class Tool:
         environment = dict(os.environ, TMPDIR=str(tmpdir))
         environment.pop("TVXSIM_CONFIG", None)
         if libraries:
-            variable = "WINEPATH" if WINE else "LD_LIBRARY_PATH"
-            library_path = self.host(os.environ["MISTLE_SIM_LIBRARY_DIR"])
-            current = environment.get(variable)
-            environment[variable] = library_path + (f"{';' if WINE else ':'}{current}" if current else "")
+            variable, separator = ("WINEPATH", ";") if WINE else ("LD_LIBRARY_PATH", ":")
+            paths = [self.host(os.environ["MISTLE_SIM_LIBRARY_DIR"]), environment.get(variable)]
+            environment[variable] = separator.join(filter(None, paths))
         if config.endswith(".ini") and "\n" not in config:
             environment["TVXSIM_CONFIG"] = self.host(
                 pathlib.Path(os.environ["MISTLE_SCENARIO_DIR"]) / config)

@@ -2,6 +2,7 @@
 # or would reach something else, each refused with its own line; and the configuration image:
 # 256 bytes, the gains little-endian after a two-byte header, zeros, and a last byte that makes
 # the sum of all bytes zero, written without any board library in place of whatever the file held.
+import os
 import pathlib
 
 import pytest
@@ -25,7 +26,7 @@ mistle.exe (All modes)
 
 /gen_blob_v1_0 <file_name>     - Generate AVR config. image
 /gen_gain0 <gain>              - Set gain 0 for AVR config. image
-/gen_gain1 <gain>              - Set gain 0 for AVR config. image
+/gen_gain1 <gain>              - Set gain 1 for AVR config. image
 
 mistle.exe (Service mode)
 
@@ -69,8 +70,20 @@ SERVICE = "boot-loader.ini"
 BOOT_LOADER = "\nBootloader Version: 1.3.0.5\n"
 
 
-def test_help_without_a_board_library(tool):
-    assert tool.run("/?", libraries=False)[:2] == (HELP, 0)
+def other_mode(option, mode, card_mode):
+    return (f"\n{option} is an option of {mode} mode, but the card is in {card_mode} mode; "
+            "nothing was sent.\n")
+
+
+@pytest.mark.parametrize("word", ["/?", "--help", "-h"])
+def test_help_without_a_board_library(tool, word):
+    assert tool.run(word, libraries=False)[:2] == (HELP, 0)
+
+
+@pytest.mark.parametrize("word", ["--version", "/version"])
+def test_version_without_a_board_library(tool, word):
+    version = f"mistle {os.environ['MISTLE_VERSION']}\n"
+    assert tool.run("/v", word, libraries=False)[:2] == (version, 0)
 
 
 # The first pass takes the options that need no card: the help ends the run wherever it stands,
@@ -93,6 +106,8 @@ def test_help_without_a_board_library(tool):
     ("", ["/sn", "/v"], "\n/sn must be followed by serial number.\n", FAILURE),
     ("", ["/index"], "\n/index must be followed by index.\n", FAILURE),
     ("", ["/index", "first"], "\n/index must be followed by index.\n", FAILURE),
+    ("", ["/index", "/am"], "\n/index must be followed by index.\n", FAILURE),
+    ("", ["/index", ""], "\n/index must be followed by index.\n", FAILURE),
     ("", ["/sn", "5", "/index", "1"], TOGETHER, FAILURE),
     ("", ["/index", "1", "/gen_blob_v1_0", IMAGE, "/sn", "5"], TOGETHER, FAILURE),
     ("", ["/gen_gain0", "0x1234", "/sn", "10001", "/frob", "/fo", "/bus", "1"],
@@ -106,7 +121,8 @@ def test_help_without_a_board_library(tool):
     ("", ["/v", "/a"], "\n/a must be followed by address offset (in hex: 0x0)\n", FAILURE),
     ("", ["/i2c_wr", "/ca", "0x150"], not_a("/ca", CHIP, "0x150"), FAILURE),
     ("", ["/ca", "zz"], not_a("/ca", CHIP, "zz"), FAILURE),
-    ("", ["/i2c_wr", "/a", "256"], not_a("/a", "an address offset from 0x0 to 0xff", "256"), FAILURE),
+    ("", ["/i2c_wr", "/a", "256"], not_a("/a", "an address offset from 0x0 to 0xff", "256"),
+     FAILURE),
     ("", ["/bus", "-1"], not_a("/bus", BUS, "-1"), FAILURE),
     ("", ["/bus", "two"], not_a("/bus", BUS, "two"), FAILURE),
     ("", ["/lb", "-16"], not_a("/lb", BYTES, "-16"), FAILURE),
@@ -116,6 +132,13 @@ def test_help_without_a_board_library(tool):
     (SERVICE, ["/c", "/v"], "\nMust specify filename after /c\n", FAILURE),
     (SERVICE, ["/r", IMAGE, "0", "/sm"], "\nSystem is in service mode.\n", 0),  # checked first
     (SERVICE, ["/v", "/am", "/sm"], "\nSystem is not in application mode!\n", FAILURE),
+    # An option of the other mode ends the run before anything is sent ("/v" is of both).
+    ("", ["/v", "/r", IMAGE, "0"], other_mode("/r", "service", "application"), FAILURE),
+    ("", ["/frob", "/c", "image.bin", "0"],
+     "\nUnknown argument: /frob\n" + other_mode("/c", "service", "application"), FAILURE),
+    (SERVICE, ["/v", "/i2c_rd", "/out", IMAGE, "/size", "4", "/ca", "0x50"],
+     other_mode("/i2c_rd", "application", "service"), FAILURE),
+    (SERVICE, ["/r", IMAGE, "0", "/lb", "16"], other_mode("/lb", "application", "service"), FAILURE),
     (SERVICE, ["/v", "/w", "image.bin", "O"],
      BOOT_LOADER + "\n/w: 'O' is not a flash offset or size (decimal, or hexadecimal after 0x)\n",
      FAILURE),
@@ -134,6 +157,7 @@ def test_option_values_missing_or_out_of_range(tool, config, arguments, output, 
     (["/gen_gain0", "0xFFFF", "/gen_gain1", "0xffff"], "00 01 ff ff ff ff", 0x03),
     (["/gen_gain0", "0x8001", "/gen_gain1", "0x8001"], "00 01 01 80 01 80", 0xFD),
     (["/gen_gain0", "0x00FF", "/gen_gain1", "0x00FF"], "00 01 ff 00 ff 00", 0x01),
+    (["/gen_gain1", "0x1", "/gen_gain1", "0x2"], "00 01 00 80 02 00", 0x7D),  # the last one counts
 ])
 def test_image_holds_the_gains_and_sums_to_zero(tool, gains, head, checksum):
     images = []

@@ -1,7 +1,6 @@
-// The boot loader in-process: the pages a write of a range reads, writes and reads back, what a
-// refused call leaves unsent, a mailbox that never empties, and what the stand-in's boot loader
-// answers to commands the tool never sends (the other form, addresses off the pages or beyond the
-// flash), on which the end-to-end tests rely.
+// The boot loader in-process: what a refused call leaves unsent, a mailbox that never empties, and
+// what the stand-in's boot loader answers to commands the tool never sends (the other form,
+// addresses off the pages or beyond the flash), on which the end-to-end tests rely.
 #include "SimHost.h"
 
 #include "board/BoardProfile.h"
@@ -11,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,34 +23,6 @@ using Bytes = std::vector<uint8_t>;
 
 const uint8_t Written = 0x06;
 const uint8_t Refused = 0x15;
-
-Bytes Pattern(size_t size, uint8_t seed)
-{
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
-    return bytes;
-}
-
-// The boot loader's commands among the bytes it received, as "W 0x000100" or "R 0x000200";
-// the data of page writes is passed over.
-std::vector<std::string> Commands(const Bytes& received, uint32_t pageSize)
-{
-    std::vector<std::string> commands;
-    for (size_t i = 0; i < received.size();)
-    {
-        const char letter = static_cast<char>(received[i]);
-        const bool longForm = letter == 'w' || letter == 'r';
-        uint32_t address = received[i + 1] | received[i + 2] << 8;
-        if (longForm)
-            address |= static_cast<uint32_t>(received[i + 3]) << 16;
-        char text[16];
-        std::snprintf(text, sizeof text, "%c 0x%06x", std::toupper(letter), address);
-        commands.push_back(text);
-        i += (longForm ? 5 : 3) + (letter == 'w' || letter == 'W' ? pageSize : 0);
-    }
-    return commands;
-}
 
 // A boot loader that never stops offering bytes.
 class CChatteringCard : public CTVX3Card
@@ -121,42 +90,6 @@ protected:
 };
 
 } // namespace
-
-// Pages that the range covers in part are read whole and keep the rest of their bytes; only the
-// pages that then differ are written and read back.
-TEST_F(BootLoader, WriteFlashRangeKeepsThePagesItCoversInPart)
-{
-    const Bytes before = Pattern(0x400, 3);
-    struct Case
-    {
-        uint32_t Address;
-        uint32_t Size;
-        std::vector<std::string> Commands;
-    };
-    const Case cases[] = {
-        {0x105, 3, {"R 0x000100", "W 0x000100", "R 0x000100"}},
-        {0x1F0,
-         0x20,
-         {"R 0x000100", "R 0x000200", "W 0x000100", "W 0x000200", "R 0x000100", "R 0x000200"}},
-    };
-    Use("model = 0x105\n");
-    ASSERT_TRUE(SelectBoardProfile(CurrentCard->GetCardModel()));
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.Address);
-        Output([&] { return WriteFlashPages(0x400, before.data(), 0); });
-        FlashPages pages;
-        const Bytes data = Pattern(c.Size, 0x80);
-        Output([&] { return WriteFlashRange(c.Address, data.data(), c.Size, pages); });
-        EXPECT_EQ(Commands(SimHost::McuReceived3(0), 256), c.Commands);
-        Bytes expected = before;
-        std::copy(data.begin(), data.end(), expected.begin() + c.Address);
-        const Bytes touched(expected.begin() + pages.Address,
-                            expected.begin() + pages.Address + pages.Intended.size());
-        EXPECT_EQ(pages.Intended, touched) << "the rest of each page stays as it was";
-        EXPECT_EQ(pages.Held, touched);
-    }
-}
 
 TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
 {
