@@ -18,8 +18,8 @@ namespace
 
 // The command word is read as into a buffer of 80 characters.
 const size_t MaximumWordCharacters = 79;
-// When the input ends, the firmware's replies to what was sent come in until it has been quiet
-// this long, or for the microcontroller's patience at the most.
+// When the input ends, or "exit" comes, the firmware's replies to what was sent come in until it
+// has been quiet this long, or for the microcontroller's patience at the most.
 const unsigned QuietBeforeEndMilliseconds = 300;
 
 enum class Step
@@ -68,8 +68,10 @@ private:
         }
         if (word == "exit")
         {
-            Shutdown();
-            return Step::Continue;
+            // A script that ends with "exit" gets the replies to what it sent, as one that just
+            // ends does; typed once they have come, it ends at once.
+            HearTheFirmwareOut();
+            return Step::Ended;
         }
         if (word == "IW")
             return I2cWrite();

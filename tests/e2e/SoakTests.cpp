@@ -1,6 +1,6 @@
 // The console left open while the firmware reports its status unasked, with stray bytes between
 // the reports: every report is decoded, no byte is lost, memory stays flat, and "exit" still ends
-// the run at once.
+// the run within its bound.
 #include "ToolRunner.h"
 #include "platform/Time.h"
 
@@ -105,7 +105,8 @@ TEST(Soak, AConsoleUnderAStreamOfReportsKeepsUp)
     const size_t strays = Count(soak.Result.Output, "0x00 0x7f 0xc3 ");
     EXPECT_LE(strays, soak.Decoded) << "nothing but the stray bytes after each report is shown";
     EXPECT_GE(strays + 1, soak.Decoded) << "the stray bytes after each report are shown";
-    EXPECT_LT(soak.Seconds, 31.5) << "exit ends the console at once";
+    // A firmware that never falls quiet is heard out for the microcontroller's patience, 2 s.
+    EXPECT_LT(soak.Seconds, 33.5) << "exit ends the console within its bound";
     if (MemoryTellsGrowth && soak.Result.PeakMemoryKilobytes != 0)
     {
         // The stand-in, which lives in the tool's process, logs every word written to a register
