@@ -1,6 +1,6 @@
 # The console left open while the firmware reports its status unasked, with stray bytes between
 # the reports: every report is decoded, no byte is lost, memory stays flat, and "exit" still ends
-# the run at once.
+# the run within its bound.
 import os
 import resource
 
@@ -36,7 +36,8 @@ def test_a_console_under_a_stream_of_reports_keeps_up(tool):
     # The stray bytes after the last report may likewise be cut short by "exit".
     strays = run.output.count("0x00 0x7f 0xc3 ")
     assert decoded - 1 <= strays <= decoded, "the stray bytes after each report, and nothing else"
-    assert run.seconds < 31.5 + tool.startup, "exit ends the console at once"
+    # A firmware that never falls quiet is heard out for the microcontroller's patience, 2 s.
+    assert run.seconds < 33.5 + tool.startup, "exit ends the console within its bound"
     # A sanitizer keeps freed memory aside for a while, so memory says nothing there about growth
     # (its leak checker speaks instead); under wine the peak is wine's. The stand-in, which lives
     # in the tool's process, logs every word written to a register (four bytes each) in a vector,
