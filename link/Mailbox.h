@@ -1,10 +1,10 @@
 #pragma once
 
+#include "cards/IMailboxRegister.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-
-#include "cards/IMailboxRegister.h"
 
 namespace Corvane::Common
 {
