@@ -257,45 +257,27 @@ const uint8_t Written = 0x41;
 const Bytes StaleRead = Reply("IR=", Bytes(8, 0xEE));
 const Bytes FreshRead = Reply("IR=", {0x41, 0, 0, 0, 0, 0, 0, 0});
 
+const Bytes Nothing;
+const Bytes Acknowledgement = {'I', 'W', '!'};
+const CommandFrame ReadRequest = I2cReadFrame(0x50, 0, 1);
+const CommandFrame WriteRequest = I2cWriteFrame(0x50, 0, 1, &Written);
+
+// clang-format off
 const AnswerCase AnswerCases[] = {
-    {"read after an earlier read and a frequency", I2cReadFrame(0x50, 0, 1), ReplyOf(ReplyKind::IR),
+    {"read after an earlier read and a frequency", ReadRequest, ReplyOf(ReplyKind::IR),
      StaleRead, Reply("GF=", {0, 0, 0xE1, 0xF5, 5}) + FreshRead, true, 0x41},
-    {"read begun before its request",
-     I2cReadFrame(0x50, 0, 1),
-     ReplyOf(ReplyKind::IR),
-     StaleRead,
-     {},
-     false,
-     0},
-    {"write acknowledged before its request",
-     I2cWriteFrame(0x50, 0, 1, &Written),
-     WriteAcknowledgement,
-     {'I', 'W', '!'},
-     {},
-     false,
-     0},
-    {"write acknowledged after a read",
-     I2cWriteFrame(0x50, 0, 1, &Written),
-     WriteAcknowledgement,
-     {},
-     FreshRead + Bytes{'I', 'W', '!'},
-     true,
-     0},
-    {"order answered after a byte before it",
-     SelfReconfigureFrame(),
-     FirstByte,
-     {'X'},
-     {'!'},
-     true,
-     '!'},
-    {"version not answered by a read",
-     VersionRequestFrame(),
-     ReplyOf(ReplyKind::VN),
-     {},
-     FreshRead,
-     false,
-     0},
+    {"read begun before its request", ReadRequest, ReplyOf(ReplyKind::IR),
+     StaleRead, Nothing, false, 0},
+    {"write acknowledged before its request", WriteRequest, WriteAcknowledgement,
+     Acknowledgement, Nothing, false, 0},
+    {"write acknowledged after a read", WriteRequest, WriteAcknowledgement,
+     Nothing, FreshRead + Acknowledgement, true, 0},
+    {"order answered after a byte before it", SelfReconfigureFrame(), FirstByte,
+     {'X'}, {'!'}, true, '!'},
+    {"version not answered by a read", VersionRequestFrame(), ReplyOf(ReplyKind::VN),
+     Nothing, FreshRead, false, 0},
 };
+// clang-format on
 
 } // namespace
 
