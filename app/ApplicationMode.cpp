@@ -7,9 +7,8 @@
 #include "board/ElapsedTimeCounter.h"
 #include "board/StatusRecord.h"
 #include "link/CommandFrames.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
-#include "link/ReceiverThread.h"
 #include "platform/Files.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
@@ -86,13 +85,14 @@ int RunLoopBackTest(uint32_t size)
     return errors == 0 ? 0 : -1; // finding wrong bytes is what the test is for
 }
 
-// Waits for the event at most the given time; false when it did not come or an interruption did.
-bool AwaitUnlessInterrupted(CAutoResetEvent& event, unsigned milliseconds)
+// Waits for the answer to the last request at most the given time; false when it did not come or
+// an interruption did.
+bool AwaitUnlessInterrupted(unsigned milliseconds)
 {
     const unsigned slice = 10;
     for (unsigned waited = 0; waited < milliseconds; waited += slice)
     {
-        if (event.WaitFor(std::min(slice, milliseconds - waited)))
+        if (FirmwareLink().AwaitAnswer(std::min(slice, milliseconds - waited)))
             return true;
         if (IsInterrupted())
             return false;
@@ -102,12 +102,9 @@ bool AwaitUnlessInterrupted(CAutoResetEvent& event, unsigned milliseconds)
 
 int ReadVersion()
 {
-    const uint32_t before = VersionRepliesPrinted;
-    VersionReplyEvent.Reset();
-    if (!SendFrame(VersionRequestFrame()))
+    if (!FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)))
         return -1;
-    AwaitUnlessInterrupted(VersionReplyEvent, VersionWaitMilliseconds);
-    if (VersionRepliesPrinted != before)
+    if (AwaitUnlessInterrupted(VersionWaitMilliseconds))
         return 0;
     if (IsInterrupted())
         PrintText("\nInterrupted while waiting for the firmware's version.\n");
@@ -119,17 +116,11 @@ int ReadVersion()
 int RequestSelfReconfigure()
 {
     PrintText("\nSending self-reconfigure command.\n");
-    ReconfigureReplyEvent.Reset();
-    ReconfigurePending = true;
-    if (!SendFrame(SelfReconfigureFrame()))
-    {
-        ReconfigurePending = false;
+    if (!FirmwareLink().Request(SelfReconfigureFrame(), FirstByte))
         return -1;
-    }
     PrintText("\nCommand sent waiting for response.\n");
-    if (!AwaitUnlessInterrupted(ReconfigureReplyEvent, MicrocontrollerPatienceMilliseconds()))
+    if (!AwaitUnlessInterrupted(MicrocontrollerPatienceMilliseconds()))
     {
-        ReconfigurePending = false;
         if (IsInterrupted())
             PrintText("\nInterrupted while waiting for the answer to the self-reconfigure "
                       "command.\n");
@@ -137,7 +128,7 @@ int RequestSelfReconfigure()
             Print("\nNo response from uCPU within %u ms.\n", MicrocontrollerPatienceMilliseconds());
         return -1;
     }
-    switch (ReplyChar)
+    switch (FirmwareLink().ReplyChar())
     {
     case 'X':
         PrintText("\nCommand refused.\n");
@@ -215,17 +206,13 @@ int RunApplicationCommands(int argc, const char* const* argv)
         return -1; // before the bus is selected
 
     const StatusDecoding decoding{CurrentBoardProfile().ExtendedStatus, &PrintCurrentStatusRecord};
-    if (!StartReceiverThread(decoding))
+    if (!FirmwareLink().StartReceiver(decoding))
     {
         PrintText("\nThe receiver thread could not be started.\n");
         return -1;
     }
-    if (options.BusGiven)
-    {
-        ReadReplyEvent.Reset();
-        if (!SendFrame(BusSelectFrame(options.Bus)))
-            return -1;
-    }
+    if (options.BusGiven && !SendFrame(BusSelectFrame(options.Bus)))
+        return -1;
     if (const std::optional<int> ended = RunOneShot(options))
         return *ended;
     CConsoleInput input;

@@ -6,7 +6,7 @@
 #include "ConfigImage.h"
 #include "FirstPass.h"
 #include "OptionWords.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"

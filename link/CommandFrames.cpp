@@ -1,5 +1,6 @@
 #include "CommandFrames.h"
 
+#include "FirmwareLink.h"
 #include "Mailbox.h"
 
 #include <algorithm>
@@ -96,7 +97,7 @@ CommandFrame SelfReconfigureFrame()
 
 bool SendFrame(const CommandFrame& frame)
 {
-    return SendMailboxBytes(frame.data(), frame.size());
+    return FirmwareLink().Send(frame);
 }
 
 } // namespace Corvane::Common

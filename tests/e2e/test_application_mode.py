@@ -106,6 +106,7 @@ def test_a_piped_script_is_answered_in_full_before_the_run_ends(tool):
                      steps=conversation(("", "SX?\n"), ("Si5338: OK\n", "exit\n")))
     assert not typed.timed_out and typed.output.startswith("0x53 0x58 \nSX=\n\n")
     assert tool.run("/sn", "10001", config=tool.card(), input="SX?\n")[:2] == (typed.output, 0)
+    assert tool.run(config=tool.card(), input="SX?\nexit\n")[:2] == (typed.output, 0)
     # The replies may come between the prompts, each whole.
     script = tool.run(config=tool.card(), input="VN?\nGF\n0\nIR\n50\n0\n1\n")
     assert script.code == 0
@@ -114,16 +115,16 @@ def test_a_piped_script_is_answered_in_full_before_the_run_ends(tool):
         assert reply in script.output
 
 
-def test_end_of_input_is_heard_out_within_its_bound_and_exit_ends_at_once(tool):
+def test_end_of_input_and_exit_are_heard_out_within_their_bound(tool):
     # A firmware that reports its status after every empty read is never quiet.
     chattering = tool.run(config=tool.card("chatter = 1\n"), input="SX?\n")
     silent = tool.run(config=tool.card("fault = silent\n"), input="SX?\n")
     exited = tool.run(config=tool.card("chatter = 1\n"), input="SX?\nexit\n")
     assert chattering.code == 0 and "\nSX=\n" in chattering.output
-    assert silent[:2] == ("", 0) and exited.code == 0
+    assert silent[:2] == ("", 0) and exited.code == 0 and "\nSX=\n" in exited.output
     allowance = 1.5 + tool.startup  # each run also starts the tool
-    assert chattering.seconds < 2.0 + allowance and silent.seconds < 2.0 + allowance
-    assert exited.seconds < chattering.seconds - 1.0 + tool.spread, "exit waits for nothing"
+    for run in (chattering, silent, exited):
+        assert run.seconds < 2.0 + allowance
 
 
 def test_extended_status_on_a_board_that_answers_it(tool):

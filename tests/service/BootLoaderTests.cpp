@@ -25,15 +25,14 @@ const uint8_t Written = 0x06;
 const uint8_t Refused = 0x15;
 
 // A boot loader that never stops offering bytes.
-class CChatteringCard : public CTVX3Card
+class CChatteringMailbox : public IMailboxRegister
 {
 public:
-    CChatteringCard() : CTVX3Card(0, CardForInspection{}) {}
-    uint32_t ReadRegister(uint32_t) override
+    uint32_t ReadMailboxRegister() override
     {
         return MAILBOX_SERVICE_MODE | MAILBOX_TX_READY | 0x41;
     }
-    void WriteRegister(uint32_t, uint32_t value) override
+    void WriteMailboxRegister(uint32_t value) override
     {
         if ((value & MAILBOX_TX_STROBE) != 0)
             ++BytesSent;
@@ -51,10 +50,12 @@ protected:
             << SimHost::LastError();
         CurrentCard.reset(new CTVX3Card(0, CardForUse{}));
         ASSERT_TRUE(CurrentCard->Open(0, nullptr));
+        ConnectMailbox(CurrentCard->AsGen3Card());
         SetMicrocontrollerPatienceMilliseconds(100);
     }
     void TearDown() override
     {
+        ConnectMailbox(nullptr);
         CurrentCard.reset();
         SetMicrocontrollerPatienceMilliseconds(2000);
     }
@@ -114,12 +115,12 @@ TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
 
 TEST_F(BootLoader, AMailboxThatNeverEmptiesEndsTheCallBeforeAnythingIsSent)
 {
-    auto* card = new CChatteringCard;
-    CurrentCard.reset(card);
+    CChatteringMailbox mailbox;
+    ConnectMailbox(&mailbox);
     SetMicrocontrollerPatienceMilliseconds(100);
     EXPECT_EQ(Output(ReadBootloaderVersion, false),
               "\nThe boot loader kept sending for 100 ms: its mailbox could not be emptied.\n");
-    EXPECT_EQ(card->BytesSent, 0);
+    EXPECT_EQ(mailbox.BytesSent, 0);
 }
 
 // The version reply is a header and four little-endian numbers.
