@@ -31,7 +31,7 @@ const FlagOption FlagOptions[] = {
 };
 
 // Options of every mode that the first pass has handled; the second only steps over them.
-const char* const FirstPassFlags[] = {"/?", "/fs", "/fa", "/fo"};
+const char* const FirstPassFlags[] = {"/?", "/fs", "/fa", "/fo", "/list", "/status", "/json"};
 const char* const FirstPassValueOptions[] = {"/sn", "/index"};
 
 // The options that take a file name.

@@ -1,7 +1,8 @@
 #include "CardSelection.h"
 
+#include "CardSlots.h"
+
 #include "board/BoardProfile.h"
-#include "cards/CTVX2Card.h"
 #include "cards/CTVX3Card.h"
 #include "cards/CardEnumeration.h"
 #include "link/Mailbox.h"
@@ -18,27 +19,6 @@ namespace Corvane::Common
 
 namespace
 {
-
-// A Gen 2 card reports a model number of at most this; Gen 3 cards report more.
-constexpr int LastGen2Model = 25;
-
-bool IsGen3Slot(CardSlot slot)
-{
-    return slot >= FirstGen3Slot && slot < CardSlotCount;
-}
-
-uint32_t LibraryIndexOfSlot(CardSlot slot)
-{
-    return IsGen3Slot(slot) ? slot - FirstGen3Slot : slot;
-}
-
-// The model number of the card in a slot, from a card object made for this question alone.
-int SlotModel(CardSlot slot)
-{
-    if (IsGen3Slot(slot))
-        return CTVX3Card(LibraryIndexOfSlot(slot), CardForInspection{}).GetCardModel();
-    return CTVX2Card(slot).GetCardModel();
-}
 
 std::string SlotDescription(CardSlot slot, uint32_t serialNumber)
 {
@@ -97,9 +77,7 @@ int Fail(const char* message)
 // Takes the card for the run; an exit code when another run holds it or its lock is not sound.
 std::optional<int> TakeCard(CardSlot slot)
 {
-    const LockOutcome taken =
-        CardInUse.Acquire("mistle-card-gen3-" + std::to_string(LibraryIndexOfSlot(slot)),
-                          CardInUsePatienceMilliseconds);
+    const LockOutcome taken = CardInUse.Acquire(CardLockName(slot), CardInUsePatienceMilliseconds);
     switch (taken.Status)
     {
     case LockStatus::Held:

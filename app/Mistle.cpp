@@ -1,6 +1,7 @@
 #include "Mistle.h"
 
 #include "ApplicationMode.h"
+#include "CardList.h"
 #include "CardSelection.h"
 #include "ConfigImage.h"
 #include "FirstPass.h"
@@ -77,6 +78,8 @@ int RunMistle(int argc, const char* const* argv)
     const FirstPassOptions& options = firstPass.Options;
     if (options.ImageFileName)
         return EndRun(WriteConfigImage(options.Gain0, options.Gain1, *options.ImageFileName));
+    if (options.ListCards)
+        return EndRun(ListCards());
     return RunWithCard(options, argc, argv);
 }
 
