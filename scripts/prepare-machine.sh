@@ -8,7 +8,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libgtest-dev googletest g++-mingw-w64-x86-64-posix wine64
-    file dpkg-dev libclang-rt-14-dev llvm python3 lintian groff-base man-db ansible-core)
+    file dpkg-dev libclang-rt-14-dev llvm python3 python3-pytest lintian groff-base man-db ansible-core)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -1,0 +1,186 @@
+"""Runs the real tool as a process against the stand-in board libraries.
+
+    from conftest import FAILURE, After
+
+    def test_version(tool):
+        run = tool.run("/v", config="boot-loader.ini")  # a scenario of sim/scenarios/ ...
+        assert run.output == "\\nBootloader Version: 1.3.0.5\\n" and run.code == 0
+        run = tool.run("/v", config=tool.card("serial = 7\\n"))  # ... or a configuration text
+
+tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None, wrapper=(),
+         timeout=20) -> Run(output, code, timed_out, seconds)
+  arguments  strings; a pathlib.Path is passed as the tool sees it (on drive Z: under wine)
+  input      standard input, then the steps; standard input closes after the last step
+  steps      After(text, send="", delay=0, signal=0): once the output shows text (after where the
+             previous step's text ended; "" at once) and delay seconds passed, type send or send
+             the signal (only where tool.signals)
+  config     the stand-in's configuration: a scenario's file name, or the text of one
+  libraries  False: the board libraries cannot be found
+  tmpdir     the run's TMPDIR, where the tool keeps its card locks on Linux; default tool.dir/tmp
+  wrapper    a program that starts the tool, given before its path: ("sh", "-c", "...", "sh")
+  timeout    seconds before the run is killed (timed_out); under wine tool.startup is added
+Run.output is standard output byte for byte as text (latin-1), with the carriage returns that
+the Windows run-time adds before each new line taken out; Run.code as a shell sees it (FAILURE
+for the tool's -1).
+
+tool.dir is the test's own empty folder, where the tool runs (relative names land there);
+tool.state and tool.trace are files in it, named to the stand-in by tool.host_section(); tool.card()
+is card 0 with more settings; tool.host(path) is a path as the tool sees it (relative: to tool.dir); tool.wine tells the
+Windows build under wine, where tool.startup (seconds) is the allowance for a process to start.
+"""
+
+import collections
+import os
+import pathlib
+import subprocess
+import threading
+import time
+
+import pytest
+
+FAILURE = 255
+VERSION_OUTPUT = "0x56 0x4e \nVN=2.4.0.17\n"  # what "/v" prints against the default card
+After = collections.namedtuple("After", "text send delay signal", defaults=("", 0, 0))
+Run = collections.namedtuple("Run", "output code timed_out seconds")
+
+WINE = os.environ.get("MISTLE_WINE", "")
+
+
+def pattern(size, seed):
+    """Bytes that differ from page to page and from their neighbours."""
+    return bytes((i * 131 + i // 512 + seed) & 0xFF for i in range(size))
+
+
+class _Output:
+    """Collects a child's standard output as it comes, for the paced steps to wait on."""
+
+    def __init__(self, stream):
+        self.data, self.ended, self.changed = b"", False, threading.Condition()
+        self.reader = threading.Thread(target=self._read, args=(stream,), daemon=True)
+        self.reader.start()
+
+    def _read(self, stream):
+        while chunk := os.read(stream.fileno(), 65536):
+            with self.changed:
+                self.data += chunk
+                self.changed.notify_all()
+        with self.changed:
+            self.ended = True
+            self.changed.notify_all()
+
+    def text(self):
+        text = self.data.decode("latin-1")
+        return text.replace("\r\n", "\n") if WINE else text
+
+    def wait_for(self, text, start):
+        """Where text ends in the output after start; None once the output ended without it."""
+        with self.changed:
+            self.changed.wait_for(lambda: text in self.text()[start:] or self.ended)
+            found = self.text().find(text, start)
+            return None if found < 0 else found + len(text)
+
+
+def _feed(process, output, data, steps):
+    try:
+        process.stdin.write(data)
+        process.stdin.flush()
+        position = 0
+        for step in steps:
+            position = output.wait_for(step.text, position)
+            if position is None:
+                break
+            time.sleep(step.delay)
+            if step.signal:
+                process.send_signal(step.signal)
+            if step.send:
+                process.stdin.write(step.send.encode("latin-1"))
+                process.stdin.flush()
+    except OSError:
+        pass  # the tool ended before it read everything
+    finally:
+        try:
+            process.stdin.close()
+        except OSError:
+            pass
+
+
+class Tool:
+    signals = not WINE
+    wine = bool(WINE)
+    startup = 5 if WINE else 0
+
+    def __init__(self, folder):
+        self.dir = folder
+        self.state, self.trace = folder / "cards.state", folder / "trace.txt"
+        self._configurations = 0
+
+    def host(self, path):
+        path = pathlib.Path(path)
+        return ("Z:" if WINE and path.is_absolute() else "") + str(path)
+
+    def card(self, settings=""):
+        return "[gen3]\nindex = 0\n" + settings
+
+    def host_section(self, state=True, trace=False):
+        return ("[host]\n" + (f"state = {self.host(self.state)}\n" if state else "") +
+                (f"trace = {self.host(self.trace)}\n" if trace else ""))
+
+    def _environment(self, config, libraries, tmpdir):
+        environment = dict(os.environ, TMPDIR=str(tmpdir))
+        environment.pop("TVXSIM_CONFIG", None)
+        if libraries:
+            variable = "WINEPATH" if WINE else "LD_LIBRARY_PATH"
+            library_path = self.host(os.environ["MISTLE_SIM_LIBRARY_DIR"])
+            current = environment.get(variable)
+            environment[variable] = library_path + (f"{';' if WINE else ':'}{current}" if current else "")
+        if config.endswith(".ini") and "\n" not in config:
+            environment["TVXSIM_CONFIG"] = self.host(
+                pathlib.Path(os.environ["MISTLE_SCENARIO_DIR"]) / config)
+        elif config:
+            self._configurations += 1
+            path = self.dir / f"sim-{self._configurations}.ini"
+            path.write_text(config)
+            environment["TVXSIM_CONFIG"] = self.host(path)
+        return environment
+
+    def run(self, *arguments, input="", steps=(), config="", libraries=True, tmpdir=None,
+            wrapper=(), timeout=20):
+        tmpdir = tmpdir or self.dir / "tmp"
+        os.makedirs(tmpdir, exist_ok=True)
+        command = [*wrapper, *([WINE] if WINE else []), os.environ["MISTLE_TOOL"]]
+        command += [self.host(a) if isinstance(a, pathlib.PurePath) else a for a in arguments]
+        data = input.encode("latin-1") if isinstance(input, str) else input
+        started = time.monotonic()
+        process = subprocess.Popen(command, cwd=self.dir, stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE,
+                                   env=self._environment(config, libraries, tmpdir))
+        output = _Output(process.stdout)
+        feeder = threading.Thread(target=_feed, args=(process, output, data, steps), daemon=True)
+        feeder.start()
+        timed_out = False
+        try:
+            process.wait(timeout + self.startup)
+        except subprocess.TimeoutExpired:
+            timed_out = True
+            process.kill()
+            process.wait()
+        seconds = time.monotonic() - started
+        output.reader.join(10)
+        feeder.join(10)
+        process.stdout.close()
+        code = process.returncode
+        return Run(output.text(), 128 - code if code < 0 else code, timed_out, seconds)
+
+
+@pytest.fixture(scope="session", autouse=True)
+def wine_server():
+    """One wine server for the whole file, rather than one start-up for each run of the tool."""
+    if WINE:
+        server = pathlib.Path(WINE).with_name(pathlib.Path(WINE).name.replace("wine", "wineserver"))
+        subprocess.run([str(server), "-p30"], stderr=subprocess.DEVNULL, check=False)
+    yield
+
+
+@pytest.fixture
+def tool(tmp_path):
+    return Tool(tmp_path)
