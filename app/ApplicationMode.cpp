@@ -3,6 +3,7 @@
 #include "ApplicationOptions.h"
 #include "Console.h"
 #include "I2cCommands.h"
+#include "RunReport.h"
 #include "board/BoardProfile.h"
 #include "board/ElapsedTimeCounter.h"
 #include "board/StatusRecord.h"
@@ -107,7 +108,10 @@ int ReadVersion()
         return -1;
     AwaitUnlessInterrupted(VersionReplyEvent, VersionWaitMilliseconds);
     if (VersionRepliesPrinted != before)
+    {
+        RunReport()["version"] = VersionDocument(VersionReplyNumbers);
         return 0;
+    }
     if (IsInterrupted())
         PrintText("\nInterrupted while waiting for the firmware's version.\n");
     else

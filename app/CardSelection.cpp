@@ -1,6 +1,7 @@
 #include "CardSelection.h"
 
 #include "CardSlots.h"
+#include "RunReport.h"
 
 #include "board/BoardProfile.h"
 #include "cards/CTVX3Card.h"
@@ -148,6 +149,19 @@ Choice ChooseSlot(const FirstPassOptions& options)
     return choice;
 }
 
+// The card a run works with, as "/list" names it.
+void ReportCard(CardSlot slot)
+{
+    nlohmann::ordered_json card;
+    card["slot"] = slot;
+    card["index"] = LibraryIndexOfSlot(slot);
+    card["serial_number"] = GetSlotSerialNumber(slot);
+    const char* model = GetSlotModelName(slot);
+    card["model_name"] = model ? model : "";
+    card["model_number"] = SlotModel(slot);
+    RunReport()["card"] = card;
+}
+
 } // namespace
 
 std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
@@ -161,6 +175,7 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
     if (!IsGen3Slot(choice.Slot) || SlotModel(choice.Slot) <= LastGen2Model)
         return Fail("\nError! Selected card appears to be a Gen 2 FPGA card (not supported.)\n");
 
+    ReportCard(choice.Slot);
     if (const std::optional<int> refused = TakeCard(choice.Slot))
         return refused;
     CurrentCard.reset(new (std::nothrow) CTVX3Card(LibraryIndexOfSlot(choice.Slot), CardForUse{}));

@@ -9,6 +9,19 @@ nlohmann::ordered_json& RunReport()
     return report;
 }
 
+nlohmann::ordered_json VersionDocument(const uint16_t* numbers)
+{
+    nlohmann::ordered_json version;
+    std::string text;
+    for (int i = 0; i < 4; ++i)
+    {
+        version["numbers"].push_back(numbers[i]);
+        text += (i == 0 ? "" : ".") + std::to_string(numbers[i]);
+    }
+    version["text"] = text;
+    return version;
+}
+
 std::string LastPrintedLine(const std::string& printedText)
 {
     size_t end = printedText.size();
@@ -34,7 +47,7 @@ std::string FinishRunReport(int exitCode, const std::string& printedText)
 {
     const nlohmann::ordered_json& report = RunReport();
     nlohmann::ordered_json document = nlohmann::ordered_json::object();
-    document["command"] = report.value("command", "");
+    document["command"] = report.contains("command") ? report["command"] : nlohmann::ordered_json();
     document["exit_code"] = exitCode;
     if (exitCode != 0)
         document["error"] = LastPrintedLine(printedText);

@@ -9,6 +9,7 @@ std::atomic<uint8_t> ReplyChar{0};
 uint8_t I2cReadData[8] = {};
 std::atomic<uint32_t> VersionRepliesPrinted{0};
 CAutoResetEvent VersionReplyEvent;
+uint16_t VersionReplyNumbers[4] = {};
 
 CAutoResetEvent ReadReplyEvent;
 CAutoResetEvent WriteReplyEvent;

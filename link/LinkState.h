@@ -27,6 +27,8 @@ extern uint8_t I2cReadData[8];
 extern std::atomic<uint32_t> VersionRepliesPrinted;
 // Set once a version reply has been printed.
 extern CAutoResetEvent VersionReplyEvent;
+// The four numbers of the last version reply (written before VersionReplyEvent is set).
+extern uint16_t VersionReplyNumbers[4];
 
 extern CAutoResetEvent ReadReplyEvent;
 extern CAutoResetEvent WriteReplyEvent;

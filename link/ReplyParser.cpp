@@ -168,6 +168,8 @@ void CReplyParser::PrintVersion()
     PrintTo(Output, "\nVN=%hu.%hu.%hu.%hu\n", static_cast<unsigned short>(Word16(v)),
             static_cast<unsigned short>(Word16(v + 2)), static_cast<unsigned short>(Word16(v + 4)),
             static_cast<unsigned short>(Word16(v + 6)));
+    for (size_t i = 0; i < std::size(VersionReplyNumbers); ++i)
+        VersionReplyNumbers[i] = static_cast<uint16_t>(Word16(v + 2 * i));
     ++VersionRepliesPrinted;
     VersionReplyEvent.Set();
 }

@@ -21,7 +21,8 @@ tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None,
   timeout    seconds before the run is killed (timed_out); under wine tool.startup is added
 Run.output is standard output byte for byte as text (latin-1), with the carriage returns that
 the Windows run-time adds before each new line taken out; Run.code as a shell sees it (FAILURE
-for the tool's -1).
+for the tool's -1). The output of every run with "/json" that ends by itself is checked against
+the JSON Schema of the repository.
 
 tool.dir is the test's own empty folder, where the tool runs (relative names land there);
 tool.state and tool.trace are files in it, named to the stand-in by tool.host_section(); tool.card()
@@ -30,12 +31,14 @@ Windows build under wine, where tool.startup (seconds) is the allowance for a pr
 """
 
 import collections
+import json
 import os
 import pathlib
 import subprocess
 import threading
 import time
 
+import jsonschema
 import pytest
 
 FAILURE = 255
@@ -44,6 +47,7 @@ After = collections.namedtuple("After", "text send delay signal", defaults=("", 
 Run = collections.namedtuple("Run", "output code timed_out seconds")
 
 WINE = os.environ.get("MISTLE_WINE", "")
+SCHEMA = json.loads((pathlib.Path(__file__).parents[2] / "mistle-output.schema.json").read_text())
 
 
 def pattern(size, seed):
@@ -169,6 +173,8 @@ class Tool:
         feeder.join(10)
         process.stdout.close()
         code = process.returncode
+        if "/json" in arguments and not timed_out:
+            jsonschema.validate(json.loads(output.text()), SCHEMA)
         return Run(output.text(), 128 - code if code < 0 else code, timed_out, seconds)
 
 
