@@ -72,6 +72,7 @@ ProcessResult RunTool(const ToolRun& run)
     const std::string folder =
         run.TemporaryFolder.empty() ? TestTemporaryFolder() : run.TemporaryFolder;
     request.Environment.emplace_back("TMPDIR", folder);
+    request.Environment.emplace_back("MISTLE_TEST_LOCK_FOLDER", folder);
     request.Steps = run.Steps;
     request.TimeoutMilliseconds = run.TimeoutMilliseconds;
     request.RemovedEnvironment.push_back("TVXSIM_CONFIG");

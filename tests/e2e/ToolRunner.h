@@ -19,7 +19,8 @@ struct ToolRun
     std::string SimConfiguration;     // text of a stand-in configuration; empty: the default card
     std::string SimConfigurationFile; // or a scenario of sim/scenarios/, by its file name
     bool WithBoardLibraries = true;   // false: the stand-in libraries cannot be found
-    // The temporary folder of the run (TMPDIR), where the tool keeps its card locks on Linux;
+    // The temporary folder of the run (TMPDIR), where the tool keeps its card locks on Linux
+    // (MISTLE_TEST_LOCK_FOLDER, in place of /run/lock);
     // empty: one of the test's own, so that tests running side by side, and other runs of the
     // tool on the machine, do not wait for each other's card. On Windows the card lock is a
     // named mutex for the whole machine, which no folder keeps apart.

@@ -7,8 +7,8 @@
         assert run.output == "\\nBootloader Version: 1.3.0.5\\n" and run.code == 0
         run = tool.run("/v", config=tool.card("serial = 7\\n"))  # ... or a configuration text
 
-tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None, wrapper=(),
-         timeout=20) -> Run(output, code, timed_out, seconds)
+tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None, locks=None,
+         wrapper=(), timeout=20) -> Run(output, code, timed_out, seconds)
   arguments  strings; a pathlib.Path is passed as the tool sees it (on drive Z: under wine)
   input      standard input, then the steps; standard input closes after the last step
   steps      After(text, send="", delay=0, signal=0): once the output shows text (after where the
@@ -16,7 +16,8 @@ tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None,
              the signal (only where tool.signals)
   config     the stand-in's configuration: a scenario's file name, or the text of one
   libraries  False: the board libraries cannot be found
-  tmpdir     the run's TMPDIR, where the tool keeps its card locks on Linux; default tool.dir/tmp
+  tmpdir     the run's TMPDIR; default tool.dir/tmp
+  locks      the folder of the card locks on Linux, in place of /run/lock; default tmpdir
   wrapper    a program that starts the tool, given before its path: ("sh", "-c", "...", "sh")
   timeout    seconds before the run is killed (timed_out); under wine tool.startup is added
 Run.output is standard output byte for byte as text (latin-1), with the carriage returns that
@@ -129,8 +130,8 @@ class Tool:
         return ("[host]\n" + (f"state = {self.host(self.state)}\n" if state else "") +
                 (f"trace = {self.host(self.trace)}\n" if trace else ""))
 
-    def _environment(self, config, libraries, tmpdir):
-        environment = dict(os.environ, TMPDIR=str(tmpdir))
+    def _environment(self, config, libraries, tmpdir, locks):
+        environment = dict(os.environ, TMPDIR=str(tmpdir), MISTLE_TEST_LOCK_FOLDER=str(locks))
         environment.pop("TVXSIM_CONFIG", None)
         if libraries:
             variable = "WINEPATH" if WINE else "LD_LIBRARY_PATH"
@@ -148,16 +149,18 @@ class Tool:
         return environment
 
     def run(self, *arguments, input="", steps=(), config="", libraries=True, tmpdir=None,
-            wrapper=(), timeout=20):
+            locks=None, wrapper=(), timeout=20):
         tmpdir = tmpdir or self.dir / "tmp"
+        locks = locks or tmpdir
         os.makedirs(tmpdir, exist_ok=True)
+        os.makedirs(locks, exist_ok=True)
         command = [*wrapper, *([WINE] if WINE else []), os.environ["MISTLE_TOOL"]]
         command += [self.host(a) if isinstance(a, pathlib.PurePath) else a for a in arguments]
         data = input.encode("latin-1") if isinstance(input, str) else input
         started = time.monotonic()
         process = subprocess.Popen(command, cwd=self.dir, stdin=subprocess.PIPE,
                                    stdout=subprocess.PIPE,
-                                   env=self._environment(config, libraries, tmpdir))
+                                   env=self._environment(config, libraries, tmpdir, locks))
         output = _Output(process.stdout)
         feeder = threading.Thread(target=_feed, args=(process, output, data, steps), daemon=True)
         feeder.start()

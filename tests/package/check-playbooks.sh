@@ -20,7 +20,7 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work"
 export TMPDIR=$work ANSIBLE_LOCAL_TEMP=$work/ansible ANSIBLE_REMOTE_TEMP=$work/ansible ANSIBLE_NOCOLOR=1
 host() { # NAME CARD_SECTIONS... : a scenario and the inventory lines of one host
     mkdir "$work/tmp-$1" && printf '%s\n' "${@:2}" "[host]" "state = $work/$1.state" >"$1.ini"
-    printf '    %s:\n      mistle_environment: {TVXSIM_CONFIG: %s, TMPDIR: %s, LD_LIBRARY_PATH: %s}\n' \
+    printf '    %s:\n      mistle_environment: {TVXSIM_CONFIG: %s, MISTLE_TEST_LOCK_FOLDER: %s, LD_LIBRARY_PATH: %s}\n' \
         "$1" "$work/$1.ini" "$work/tmp-$1" "$simlib"
 }
 {
