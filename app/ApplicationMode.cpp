@@ -4,6 +4,7 @@
 #include "Console.h"
 #include "I2cCommands.h"
 #include "RunReport.h"
+#include "StatusCommand.h"
 #include "board/BoardProfile.h"
 #include "board/ElapsedTimeCounter.h"
 #include "board/StatusRecord.h"
@@ -183,6 +184,8 @@ std::optional<int> RunOneShot(const ApplicationOptions& options)
         return RunI2cWriteFromFile(*options.InputFileName, options.ChipAddress, options.Address);
     if (options.I2cVerify && options.InputFileName)
         return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress);
+    if (options.ReadStatus)
+        return ReadStatusOnce();
     if (options.ReadVersion)
         return ReadVersion();
     if (options.ProgramElapsedTimeCounter)

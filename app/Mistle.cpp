@@ -70,7 +70,15 @@ int RunWithCard(const FirstPassOptions& options, int argc, const char* const* ar
     if (const std::optional<int> ended = SelectAndOpenCard(options))
         return EndRun(*ended);
     if (IsServiceMode(options))
+    {
+        if (options.ReadStatus && !options.ApplicationModeCheck && !options.ServiceModeCheck)
+        {
+            RunReport()["program"] = "boot_loader";
+            PrintText("\nThe card runs its boot loader, which keeps no status record.\n");
+            return EndRun(-1);
+        }
         return EndRun(RunServiceModeReporting(options, argc, argv));
+    }
     RunReport()["program"] = "application";
     return EndRun(RunApplicationMode(options, argc, argv));
 }

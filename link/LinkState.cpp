@@ -10,6 +10,11 @@ uint8_t I2cReadData[8] = {};
 std::atomic<uint32_t> VersionRepliesPrinted{0};
 CAutoResetEvent VersionReplyEvent;
 uint16_t VersionReplyNumbers[4] = {};
+uint8_t StatusRecordData[64] = {};
+std::atomic<uint32_t> StatusRecordsPrinted{0};
+std::atomic<uint32_t> StatusRepliesDropped{0};
+std::atomic<uint32_t> RepliesBegun{0};
+CAutoResetEvent StatusReplyEvent;
 
 CAutoResetEvent ReadReplyEvent;
 CAutoResetEvent WriteReplyEvent;
@@ -31,6 +36,7 @@ void Shutdown()
     WriteReplyEvent.Set();
     ReconfigureReplyEvent.Set();
     VersionReplyEvent.Set();
+    StatusReplyEvent.Set();
     ReceiverWakeEvent.Set();
     if (ReceiverThread)
     {

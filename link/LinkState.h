@@ -29,6 +29,14 @@ extern std::atomic<uint32_t> VersionRepliesPrinted;
 extern CAutoResetEvent VersionReplyEvent;
 // The four numbers of the last version reply (written before VersionReplyEvent is set).
 extern uint16_t VersionReplyNumbers[4];
+// The last status record the receiver thread printed (written before StatusReplyEvent is set),
+// how many it has printed, how many replies of any kind have begun to come, and how many status
+// replies stopped halfway and were dropped; the event is set for a printed or a dropped record.
+extern uint8_t StatusRecordData[64];
+extern std::atomic<uint32_t> StatusRecordsPrinted;
+extern std::atomic<uint32_t> StatusRepliesDropped;
+extern std::atomic<uint32_t> RepliesBegun;
+extern CAutoResetEvent StatusReplyEvent;
 
 extern CAutoResetEvent ReadReplyEvent;
 extern CAutoResetEvent WriteReplyEvent;

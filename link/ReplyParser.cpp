@@ -92,6 +92,7 @@ void CReplyParser::ParseOutsidePayload(uint8_t byte)
     {
         Kind = kind;
         Received = 0;
+        ++RepliesBegun;
     }
     else if (byte == AcknowledgeMarker && first == 'I' && second == 'W')
         WriteReplyEvent.Set();
@@ -122,7 +123,13 @@ void CReplyParser::AbandonPayload()
         return;
     PrintTo(Output, "\nThe reply %s= stopped after %u of %u bytes; it was dropped.\n", Code(),
             Received, ReplyPayloadSize(Kind));
+    const bool status = Kind == ReplyKind::ST || Kind == ReplyKind::SX;
     EndReply();
+    if (status)
+    {
+        ++StatusRepliesDropped;
+        StatusReplyEvent.Set();
+    }
 }
 
 const char* CReplyParser::Code() const
@@ -211,6 +218,9 @@ void CReplyParser::PrintStatus(bool extended)
     if (Decoding.PrintRecord != nullptr)
         Decoding.PrintRecord(ReplyBuffer.data(), extended, Output);
     PrintText("\n", Output);
+    std::copy_n(ReplyBuffer.begin(), ReplyPayloadSize(Kind), StatusRecordData);
+    ++StatusRecordsPrinted;
+    StatusReplyEvent.Set();
 }
 
 } // namespace Corvane::Common

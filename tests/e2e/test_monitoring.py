@@ -118,3 +118,55 @@ def test_runs_with_temporary_folders_of_their_own_still_share_the_card_lock(tool
     holder.join()
     assert second.code == FAILURE and second.seconds > 2.5
     assert second.output.startswith("\nThe selected card is in use by another run of the tool")
+
+
+def status_text(status):
+    """What the console prints for the record that the document holds."""
+    letters = status["request"][:2]
+    text = " ".join(f"0x{ord(c):02x}" for c in letters) + f" \n{letters}=\n"
+    if "elapsed_time" in status:
+        quarters = round(status["elapsed_time"]["seconds"] * 4)
+        text += (f"\n{status['elapsed_time']['name']:>25}: {quarters // 345600} days, "
+                 f"{quarters // 14400 % 24} hours, {quarters // 240 % 60} min.s, "
+                 f"{quarters // 4 % 60} sec.s")
+    if "event_count" in status:
+        text += f"\n{status['event_count']['name']:>25}: {status['event_count']['value']}"
+    text += "".join(f"\n{r['name']:>25}: {r['value']: 7.3f} {r['unit']}" for r in status["readings"])
+    text += "".join(f"\n{f['name']:>25}: {'true' if f['value'] else 'false':>7}"
+                    for f in status["flags"])
+    if "clock_status" in status:
+        clock = status["clock_status"]
+        text += f"\n{clock['name']:>25}: " + (
+            "OK" if clock["ok"] else f"Error 0x{clock['error']:x}: Type 0x{clock['type']:x}")
+    return text + "\n"
+
+
+# One board of each profile: the record as the console prints it, and nothing after it.
+@pytest.mark.parametrize("model, request_, readings, flags", [
+    ("0x104", "ST?", 12, 8),
+    ("0x105", "SX?", 16, 32),
+    ("0x107", "SX?", 11, 0),
+    ("0x109", "SX?", 18, 88),
+    ("0x10C", "SX?", 18, 87),
+])
+def test_status_prints_the_record_of_every_board_profile(tool, model, request_, readings, flags):
+    text, document = both(tool, "/status", config=tool.card(f"model = {model}\n"))
+    status = document["status"]
+    assert text.code == 0 and text.seconds < 1 + tool.startup
+    assert (status["request"], len(status["readings"]), len(status["flags"])) == (
+        request_, readings, flags)
+    assert text.output == status_text(status)
+
+
+@pytest.mark.parametrize("config, arguments, line", [
+    ("[gen3]\nindex = 0\nfault = silent\n", [], "No status record came within 2000 ms of SX?."),
+    ("[gen3]\nindex = 0\nfault = stop_mid_reply\n", [],
+     "The reply SX= stopped after 32 of 64 bytes; it was dropped."),
+    ("boot-loader.ini", [], "The card runs its boot loader, which keeps no status record."),
+    ("[gen3]\nindex = 0\nmodel = 0x108\n", ["/fo"],
+     "This card has no board profile: its status record cannot be read."),
+])
+def test_status_fails_with_one_line(tool, config, arguments, line):
+    text, document = both(tool, "/status", *arguments, config=config)
+    assert text.code == FAILURE and text.output.endswith(f"\n{line}\n")
+    assert document["error"] == line

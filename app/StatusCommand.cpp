@@ -1,0 +1,114 @@
+#include "StatusCommand.h"
+
+#include "RunReport.h"
+#include "board/BoardProfile.h"
+#include "board/StatusRecord.h"
+#include "link/CommandFrames.h"
+#include "link/LinkState.h"
+#include "link/Mailbox.h"
+#include "platform/Interruption.h"
+#include "platform/Print.h"
+#include "platform/Time.h"
+
+namespace Corvane::Common
+{
+
+namespace
+{
+
+enum class StatusOutcome
+{
+    Printed,
+    Dropped, // the receiver has said so
+    NoneCame,
+    Interrupted,
+};
+
+// The one wait for the status record: it ends on the record, on its drop, or when no reply has
+// begun within the microcontroller's patience. A reply that has begun is given the time the
+// receiver takes to drop it should it stop.
+StatusOutcome AwaitStatusRecord(uint32_t printedBefore, uint32_t droppedBefore,
+                                uint32_t begunBefore)
+{
+    const unsigned slice = 10;
+    const double patience = MicrocontrollerPatienceSeconds();
+    CStopwatch waited;
+    for (;;)
+    {
+        StatusReplyEvent.WaitFor(slice);
+        if (StatusRecordsPrinted != printedBefore)
+            return StatusOutcome::Printed;
+        if (StatusRepliesDropped != droppedBefore)
+            return StatusOutcome::Dropped;
+        if (IsInterrupted())
+            return StatusOutcome::Interrupted;
+        const double seconds = waited.ElapsedSeconds();
+        const bool replyBegun = RepliesBegun != begunBefore;
+        // The margin is for a receiver that the system holds up.
+        if (seconds > (replyBegun ? 2 * patience + 1 : patience))
+            return StatusOutcome::NoneCame;
+    }
+}
+
+nlohmann::ordered_json StatusDocument(const StatusValues& values, const char* request)
+{
+    nlohmann::ordered_json status;
+    status["request"] = request;
+    if (values.ElapsedTimeName)
+        status["elapsed_time"] = {{"name", values.ElapsedTimeName},
+                                  {"seconds", values.ElapsedQuarterSeconds / 4.0}};
+    if (values.EventCounterName)
+        status["event_count"] = {{"name", values.EventCounterName}, {"value", values.EventCount}};
+    status["readings"] = nlohmann::ordered_json::array();
+    for (const StatusValues::Reading& reading : values.Readings)
+        status["readings"].push_back(
+            {{"name", reading.Name}, {"value", reading.Value}, {"unit", reading.Unit}});
+    status["flags"] = nlohmann::ordered_json::array();
+    for (const StatusValues::Flag& flag : values.Flags)
+        status["flags"].push_back({{"name", flag.Name}, {"value", flag.Set}});
+    if (values.ClockStatus)
+        status["clock_status"] = {{"name", values.ClockStatus->Name},
+                                  {"ok", values.ClockStatus->Error == 0},
+                                  {"error", values.ClockStatus->Error},
+                                  {"type", values.ClockStatus->Type}};
+    return status;
+}
+
+} // namespace
+
+int ReadStatusOnce()
+{
+    const BoardProfile& profile = CurrentBoardProfile();
+    if (profile.AnalogChannels == nullptr)
+    {
+        PrintText("\nThis card has no board profile: its status record cannot be read.\n");
+        return -1;
+    }
+    const bool extended = profile.ExtendedStatus;
+    const char* request = extended ? "SX?" : "ST?";
+    const uint32_t printed = StatusRecordsPrinted;
+    const uint32_t dropped = StatusRepliesDropped;
+    const uint32_t begun = RepliesBegun;
+    StatusReplyEvent.Reset();
+    if (!SendFrame(StatusRequestFrame(extended)))
+        return -1;
+    switch (AwaitStatusRecord(printed, dropped, begun))
+    {
+    case StatusOutcome::Printed:
+        RunReport()["status"] =
+            StatusDocument(DecodeStatusRecord(profile, StatusRecordData, extended), request);
+        return 0;
+    case StatusOutcome::Dropped:
+        return -1;
+    case StatusOutcome::Interrupted:
+        Print("\nInterrupted while waiting for the answer to %s.\n", request);
+        return -1;
+    case StatusOutcome::NoneCame:
+        break;
+    }
+    Print("\nNo status record came within %u ms of %s.\n", MicrocontrollerPatienceMilliseconds(),
+          request);
+    return -1;
+}
+
+} // namespace Corvane::Common
