@@ -9,9 +9,8 @@
 #include "board/ElapsedTimeCounter.h"
 #include "board/StatusRecord.h"
 #include "link/CommandFrames.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
-#include "link/ReceiverThread.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
 
@@ -87,13 +86,14 @@ int RunLoopBackTest(uint32_t size)
     return 0;
 }
 
-// Waits for the event at most the given time; false when it did not come or an interruption did.
-bool AwaitUnlessInterrupted(CAutoResetEvent& event, unsigned milliseconds)
+// Waits for the answer to the last request at most the given time; false when it did not come or
+// an interruption did.
+bool AwaitUnlessInterrupted(unsigned milliseconds)
 {
     const unsigned slice = 10;
     for (unsigned waited = 0; waited < milliseconds; waited += slice)
     {
-        if (event.WaitFor(std::min(slice, milliseconds - waited)))
+        if (FirmwareLink().AwaitAnswer(std::min(slice, milliseconds - waited)))
             return true;
         if (IsInterrupted())
             return false;
@@ -103,14 +103,15 @@ bool AwaitUnlessInterrupted(CAutoResetEvent& event, unsigned milliseconds)
 
 int ReadVersion()
 {
-    const uint32_t before = VersionRepliesPrinted;
-    VersionReplyEvent.Reset();
-    if (!SendFrame(VersionRequestFrame()))
+    if (!FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)))
         return -1;
-    AwaitUnlessInterrupted(VersionReplyEvent, VersionWaitMilliseconds);
-    if (VersionRepliesPrinted != before)
+    if (AwaitUnlessInterrupted(VersionWaitMilliseconds))
     {
-        RunReport()["version"] = VersionDocument(VersionReplyNumbers);
+        const std::array<uint8_t, 64> payload = FirmwareLink().AnswerPayload();
+        uint16_t numbers[4];
+        for (size_t i = 0; i < 4; ++i)
+            numbers[i] = static_cast<uint16_t>(payload[2 * i] | payload[2 * i + 1] << 8);
+        RunReport()["version"] = VersionDocument(numbers);
         return 0;
     }
     if (IsInterrupted())
@@ -123,17 +124,11 @@ int ReadVersion()
 int RequestSelfReconfigure()
 {
     PrintText("\nSending self-reconfigure command.\n");
-    ReconfigureReplyEvent.Reset();
-    ReconfigurePending = true;
-    if (!SendFrame(SelfReconfigureFrame()))
-    {
-        ReconfigurePending = false;
+    if (!FirmwareLink().Request(SelfReconfigureFrame(), FirstByte))
         return -1;
-    }
     PrintText("\nCommand sent waiting for response.\n");
-    if (!AwaitUnlessInterrupted(ReconfigureReplyEvent, MicrocontrollerPatienceMilliseconds()))
+    if (!AwaitUnlessInterrupted(MicrocontrollerPatienceMilliseconds()))
     {
-        ReconfigurePending = false;
         if (IsInterrupted())
             PrintText("\nInterrupted while waiting for the answer to the self-reconfigure "
                       "command.\n");
@@ -141,7 +136,7 @@ int RequestSelfReconfigure()
             Print("\nNo response from uCPU within %u ms.\n", MicrocontrollerPatienceMilliseconds());
         return -1;
     }
-    switch (ReplyChar)
+    switch (FirmwareLink().ReplyChar())
     {
     case 'X':
         PrintText("\nCommand refused.\n");
@@ -214,17 +209,13 @@ int RunApplicationCommands(int argc, const char* const* argv)
         return RunLoopBackTest(options.Size);
 
     const StatusDecoding decoding{CurrentBoardProfile().ExtendedStatus, &PrintCurrentStatusRecord};
-    if (!StartReceiverThread(decoding))
+    if (!FirmwareLink().StartReceiver(decoding))
     {
         PrintText("\nThe receiver thread could not be started.\n");
         return -1;
     }
-    if (options.BusGiven)
-    {
-        ReadReplyEvent.Reset();
-        if (!SendFrame(BusSelectFrame(options.Bus)))
-            return -1;
-    }
+    if (options.BusGiven && !SendFrame(BusSelectFrame(options.Bus)))
+        return -1;
     if (const std::optional<int> ended = RunOneShot(options))
         return *ended;
     CConsoleInput input;

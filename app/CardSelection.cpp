@@ -193,6 +193,7 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
     // A card that cannot be opened is a failed run, and the user is told so.
     if (!CurrentCard->Open(0, nullptr))
         return Fail("\nError! The selected card could not be opened.\n");
+    ConnectMailbox(CurrentCard->AsGen3Card());
     return std::nullopt;
 }
 

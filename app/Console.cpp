@@ -2,9 +2,8 @@
 
 #include "board/ElapsedTimeCounter.h"
 #include "link/CommandFrames.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
-#include "link/ReceiverThread.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
 
@@ -19,13 +18,14 @@ namespace
 
 // The command word is read as into a buffer of 80 characters.
 const size_t MaximumWordCharacters = 79;
-// When the input ends, the firmware's replies to what was sent come in until it has been quiet
-// this long, or for the microcontroller's patience at the most.
+// When the input ends, or "exit" comes, the firmware's replies to what was sent come in until it
+// has been quiet this long, or for the microcontroller's patience at the most.
 const unsigned QuietBeforeEndMilliseconds = 300;
 
 enum class Step
 {
     Continue,
+    Ended,  // the run ends with 0
     Failed, // the run ends with -1
 };
 
@@ -37,7 +37,7 @@ public:
     int Run()
     {
         std::string word;
-        while (KeepRunning)
+        while (FirmwareLink().KeepRunning())
         {
             // The end of the input ends the console as "exit" does, once the replies to what was
             // sent have been printed; an interruption ends it at once, as a failed run.
@@ -49,8 +49,9 @@ public:
                 HearTheFirmwareOut();
                 return 0;
             }
-            if (Perform(word) == Step::Failed)
-                return -1;
+            const Step step = Perform(word);
+            if (step != Step::Continue)
+                return step == Step::Failed ? -1 : 0;
         }
         return 0;
     }
@@ -67,8 +68,10 @@ private:
         }
         if (word == "exit")
         {
-            Shutdown();
-            return Step::Continue;
+            // A script that ends with "exit" gets the replies to what it sent, as one that just
+            // ends does; typed once they have come, it ends at once.
+            HearTheFirmwareOut();
+            return Step::Ended;
         }
         if (word == "IW")
             return I2cWrite();
@@ -177,7 +180,8 @@ private:
     // A script's requests are answered after its input has ended: the run waits for them.
     static void HearTheFirmwareOut()
     {
-        StopReceiverWhenQuiet(QuietBeforeEndMilliseconds, MicrocontrollerPatienceMilliseconds());
+        FirmwareLink().StopReceiverWhenQuiet(QuietBeforeEndMilliseconds,
+                                             MicrocontrollerPatienceMilliseconds());
     }
 
     Step Send(const CommandFrame& frame)

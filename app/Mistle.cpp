@@ -8,7 +8,7 @@
 #include "OptionMatching.h"
 #include "OptionWords.h"
 #include "RunReport.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
 #include "platform/Interruption.h"
 #include "platform/OutputCapture.h"

@@ -4,11 +4,10 @@
 #include "board/BoardProfile.h"
 #include "board/StatusRecord.h"
 #include "link/CommandFrames.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
 #include "platform/Interruption.h"
 #include "platform/Print.h"
-#include "platform/Time.h"
 
 namespace Corvane::Common
 {
@@ -24,30 +23,25 @@ enum class StatusOutcome
     Interrupted,
 };
 
-// The one wait for the status record: it ends on the record, on its drop, or when no reply has
-// begun within the microcontroller's patience. A reply that has begun is given the time the
-// receiver takes to drop it should it stop.
-StatusOutcome AwaitStatusRecord(uint32_t printedBefore, uint32_t droppedBefore,
-                                uint32_t begunBefore)
+// The one wait for the status record: it ends on the record, on its drop, or after the
+// microcontroller's patience; the receiver drops a record that stops coming for that long, so a
+// record begun is given twice the time (and a margin for a receiver the system holds up).
+StatusOutcome AwaitStatusRecord()
 {
     const unsigned slice = 10;
-    const double patience = MicrocontrollerPatienceSeconds();
-    CStopwatch waited;
-    for (;;)
+    const unsigned bound = 2 * MicrocontrollerPatienceMilliseconds() + 1000;
+    for (unsigned waited = 0; waited < bound; waited += slice)
     {
-        StatusReplyEvent.WaitFor(slice);
-        if (StatusRecordsPrinted != printedBefore)
+        if (FirmwareLink().AwaitAnswer(slice))
             return StatusOutcome::Printed;
-        if (StatusRepliesDropped != droppedBefore)
+        if (FirmwareLink().AnswerWasDropped())
             return StatusOutcome::Dropped;
         if (IsInterrupted())
             return StatusOutcome::Interrupted;
-        const double seconds = waited.ElapsedSeconds();
-        const bool replyBegun = RepliesBegun != begunBefore;
-        // The margin is for a receiver that the system holds up.
-        if (seconds > (replyBegun ? 2 * patience + 1 : patience))
-            return StatusOutcome::NoneCame;
+        if (waited >= MicrocontrollerPatienceMilliseconds() && !FirmwareLink().AnswerHasBegun())
+            break;
     }
+    return StatusOutcome::NoneCame;
 }
 
 nlohmann::ordered_json StatusDocument(const StatusValues& values, const char* request)
@@ -86,17 +80,14 @@ int ReadStatusOnce()
     }
     const bool extended = profile.ExtendedStatus;
     const char* request = extended ? "SX?" : "ST?";
-    const uint32_t printed = StatusRecordsPrinted;
-    const uint32_t dropped = StatusRepliesDropped;
-    const uint32_t begun = RepliesBegun;
-    StatusReplyEvent.Reset();
-    if (!SendFrame(StatusRequestFrame(extended)))
+    if (!FirmwareLink().Request(StatusRequestFrame(extended),
+                                ReplyOf(extended ? ReplyKind::SX : ReplyKind::ST)))
         return -1;
-    switch (AwaitStatusRecord(printed, dropped, begun))
+    switch (AwaitStatusRecord())
     {
     case StatusOutcome::Printed:
-        RunReport()["status"] =
-            StatusDocument(DecodeStatusRecord(profile, StatusRecordData, extended), request);
+        RunReport()["status"] = StatusDocument(
+            DecodeStatusRecord(profile, FirmwareLink().AnswerPayload().data(), extended), request);
         return 0;
     case StatusOutcome::Dropped:
         return -1;

@@ -1,7 +1,7 @@
 #include "I2CTransfers.h"
 
 #include "link/CommandFrames.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
 #include "platform/Files.h"
 #include "platform/Interruption.h"
@@ -19,9 +19,9 @@ namespace
 // One more byte and the file is too large: the transfer takes at most this many.
 const size_t MaximumWriteFileBytes = 511;
 
-bool AwaitReply(CAutoResetEvent& event, const char* what, uint8_t chip, uint8_t reg)
+bool AwaitReply(const char* what, uint8_t chip, uint8_t reg)
 {
-    if (event.WaitFor(MicrocontrollerPatienceMilliseconds()))
+    if (FirmwareLink().AwaitAnswer(MicrocontrollerPatienceMilliseconds()))
         return true;
     Print("\nNo answer to the I2C %s of 0x%02x:0x%02x within %u ms.\n", what, chip, reg,
           MicrocontrollerPatienceMilliseconds());
@@ -47,22 +47,20 @@ bool StopsHere(const char* transfer, size_t done, size_t total)
 
 bool I2CRead(uint8_t count, uint8_t chip, uint8_t reg, uint8_t* destination)
 {
-    // Reset first: an answer that came late to an earlier command must not end this wait.
-    ReadReplyEvent.Reset();
     Print("\nSending I2C Read: 0x%02x:0x%02x %u bytes...\n", chip, reg, count);
-    if (!SendFrame(I2cReadFrame(chip, reg, count)) ||
-        !AwaitReply(ReadReplyEvent, "read", chip, reg))
+    if (!FirmwareLink().Request(I2cReadFrame(chip, reg, count), ReplyOf(ReplyKind::IR)) ||
+        !AwaitReply("read", chip, reg))
         return false;
-    std::copy_n(I2cReadData, std::min<uint32_t>(count, I2C_FRAME_DATA_BYTES), destination);
+    const std::array<uint8_t, 8> data = FirmwareLink().I2cReadData();
+    std::copy_n(data.begin(), std::min<uint32_t>(count, I2C_FRAME_DATA_BYTES), destination);
     return true;
 }
 
 bool I2CWrite(uint8_t count, uint8_t chip, uint8_t reg, const uint8_t* source)
 {
-    WriteReplyEvent.Reset();
     const CommandFrame frame = I2cWriteFrame(chip, reg, count, source);
     Print("\nSending I2C Write: 0x%02x:0x%02x %u bytes...\n", chip, reg, count);
-    return SendFrame(frame) && AwaitReply(WriteReplyEvent, "write", chip, reg);
+    return FirmwareLink().Request(frame, WriteAcknowledgement) && AwaitReply("write", chip, reg);
 }
 
 bool I2CReadToFile(const std::string& path, uint8_t chip, uint32_t size, uint8_t startRegister)
@@ -83,7 +81,6 @@ bool I2CReadToFile(const std::string& path, uint8_t chip, uint32_t size, uint8_t
         return true;
     }
     Print("\nError writing output file %s\n", path.c_str());
-    KeepRunning = false;
     return false;
 }
 

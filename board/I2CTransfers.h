@@ -15,8 +15,8 @@ bool I2CRead(uint8_t count, uint8_t chip, uint8_t reg, uint8_t* destination);
 bool I2CWrite(uint8_t count, uint8_t chip, uint8_t reg, const uint8_t* source);
 
 // Reads size registers from startRegister on (wrapping at 256) into the file, which appears only
-// when complete. False, and no file, when a register gives no answer; false, with KeepRunning
-// cleared, when the file cannot be written.
+// when complete. False, and no file, when a register gives no answer or the file cannot be
+// written.
 bool I2CReadToFile(const std::string& path, uint8_t chip, uint32_t size, uint8_t startRegister);
 
 // Writes the bytes of a file of at most 511 bytes to the registers from startRegister on. False

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cards/BoardLibraryApi.h"
+#include "cards/IMailboxRegister.h"
 #include "cards/ITVXCard.h"
 
 #include <memory>
@@ -27,7 +28,7 @@ constexpr uint8_t OPEN_LANE_SELECT = 0x08;   // direct reads enable the byte lan
 // A Gen 3 card. The board library opens the card at construction; Open maps its windows. Besides
 // the card interface it gives plain 32-bit access to the registers of window 2, which is how the
 // microcontroller's mailbox is reached.
-class CTVX3Card : public ITVXCard
+class CTVX3Card : public ITVXCard, public IMailboxRegister
 {
 public:
     CTVX3Card(uint32_t index, CardForInspection);
@@ -62,6 +63,8 @@ public:
     // dropped.
     virtual uint32_t ReadRegister(uint32_t index);
     virtual void WriteRegister(uint32_t index, uint32_t value);
+    uint32_t ReadMailboxRegister() override { return ReadRegister(MAILBOX_REGISTER); }
+    void WriteMailboxRegister(uint32_t value) override { WriteRegister(MAILBOX_REGISTER, value); }
 
     // The outcome of the bus probe of Open.
     uint8_t GetProbeAddress() const;

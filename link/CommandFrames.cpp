@@ -1,5 +1,6 @@
 #include "CommandFrames.h"
 
+#include "FirmwareLink.h"
 #include "Mailbox.h"
 
 #include <algorithm>
@@ -101,7 +102,7 @@ CommandFrame SelfReconfigureFrame()
 
 bool SendFrame(const CommandFrame& frame)
 {
-    return SendMailboxBytes(frame.data(), frame.size());
+    return FirmwareLink().Send(frame);
 }
 
 } // namespace Corvane::Common

@@ -1,7 +1,7 @@
 #include "Mailbox.h"
 
-#include "LinkState.h"
-#include "cards/CTVX3Card.h"
+#include "cards/ITVXCard.h"
+#include "platform/Lock.h"
 #include "platform/Print.h"
 #include "platform/Time.h"
 
@@ -22,9 +22,19 @@ constexpr uint32_t UpperHalf = 0xFFFF0000u;
 // A few seconds: far beyond what any answer of the microcontroller takes.
 std::atomic<unsigned> Patience{2000};
 
-CTVX3Card* MailboxCard()
+// The register, the lock held around every access to it, and the count of frames sent whole,
+// which changes only under the lock, within the hold that writes a frame's last byte.
+struct MailboxLine
 {
-    return CurrentCard ? CurrentCard->AsGen3Card() : nullptr;
+    IMailboxRegister* Register = nullptr;
+    CLock MailboxLock;
+    uint32_t FramesSentWhole = 0;
+};
+
+MailboxLine& Line()
+{
+    static MailboxLine line;
+    return line;
 }
 
 uint16_t AcknowledgePattern(MailboxChannel channel)
@@ -45,39 +55,54 @@ uint16_t SendPattern(uint8_t byte, MailboxChannel channel)
 // shows what the caller waits for, writes the pattern into the low half with the upper half just
 // read. That is one read-modify-write whose read is also the poll, so no thread comes between its
 // read and its write, and a byte moves with two register accesses. False, with nothing written,
-// when the status does not show it yet or no Gen 3 card is open.
-template <typename Condition>
-bool WriteWhenStatusShows(Condition shows, uint16_t pattern, uint16_t& status)
+// when the status does not show it yet or no mailbox is connected. After the write, still under
+// the lock, `written` runs with the count of frames sent whole.
+template <typename Condition, typename Written>
+bool WriteWhenStatusShows(Condition shows, uint16_t pattern, uint16_t& status, Written written)
 {
-    CTVX3Card* card = MailboxCard();
-    if (card == nullptr)
+    MailboxLine& line = Line();
+    CLockHolder held(line.MailboxLock);
+    if (line.Register == nullptr)
     {
         status = NotGen3Status;
         return false;
     }
-    CLockHolder held(MailboxLock);
-    const uint32_t value = card->ReadRegister(MAILBOX_REGISTER);
+    const uint32_t value = line.Register->ReadMailboxRegister();
     status = static_cast<uint16_t>(value);
     if (!shows(status))
         return false;
-    card->WriteRegister(MAILBOX_REGISTER, (value & UpperHalf) | pattern);
+    line.Register->WriteMailboxRegister((value & UpperHalf) | pattern);
+    written(line.FramesSentWhole);
     return true;
 }
 
-bool TakeWaitingByte(uint8_t& byte, uint16_t& status, MailboxChannel channel)
+void NothingMore(uint32_t&) {}
+
+bool TakeWaitingByte(uint8_t& byte, uint16_t& status, MailboxChannel channel,
+                     uint32_t* framesSentWhole = nullptr)
 {
     if (!WriteWhenStatusShows([](uint16_t s) { return (s & MAILBOX_RX_EMPTY) == 0; },
-                              AcknowledgePattern(channel), status))
+                              AcknowledgePattern(channel), status,
+                              [framesSentWhole](uint32_t& sentWhole)
+                              {
+                                  if (framesSentWhole != nullptr)
+                                      *framesSentWhole = sentWhole;
+                              }))
         return false;
     byte = static_cast<uint8_t>(status & MAILBOX_DATA);
     return true;
 }
 
-bool TrySendMailboxByte(uint8_t byte, MailboxChannel channel)
+bool TrySendMailboxByte(uint8_t byte, MailboxChannel channel, bool endsFrame)
 {
     uint16_t status = 0;
     return WriteWhenStatusShows([](uint16_t s) { return (s & MAILBOX_TX_READY) != 0; },
-                                SendPattern(byte, channel), status);
+                                SendPattern(byte, channel), status,
+                                [endsFrame](uint32_t& sentWhole)
+                                {
+                                    if (endsFrame)
+                                        ++sentWhole;
+                                });
 }
 
 // A microcontroller that keeps up moves each byte well within this; one that has not moved for
@@ -120,19 +145,33 @@ void SetMicrocontrollerPatienceMilliseconds(unsigned milliseconds)
     Patience = milliseconds;
 }
 
+void ConnectMailbox(IMailboxRegister* mailbox)
+{
+    MailboxLine& line = Line();
+    CLockHolder held(line.MailboxLock);
+    line.Register = mailbox;
+}
+
+uint32_t FramesSentWhole()
+{
+    MailboxLine& line = Line();
+    CLockHolder held(line.MailboxLock);
+    return line.FramesSentWhole;
+}
+
 uint16_t ReadMailboxStatus()
 {
-    CTVX3Card* card = MailboxCard();
-    if (card == nullptr)
+    MailboxLine& line = Line();
+    CLockHolder held(line.MailboxLock);
+    if (line.Register == nullptr)
         return NotGen3Status;
-    CLockHolder held(MailboxLock);
-    return static_cast<uint16_t>(card->ReadRegister(MAILBOX_REGISTER));
+    return static_cast<uint16_t>(line.Register->ReadMailboxRegister());
 }
 
 void WriteMailboxWord(uint16_t word)
 {
     uint16_t status = 0;
-    WriteWhenStatusShows([](uint16_t) { return true; }, word, status);
+    WriteWhenStatusShows([](uint16_t) { return true; }, word, status, NothingMore);
 }
 
 void AcknowledgeMailbox(MailboxChannel channel)
@@ -140,10 +179,10 @@ void AcknowledgeMailbox(MailboxChannel channel)
     WriteMailboxWord(AcknowledgePattern(channel));
 }
 
-bool TryTakeMailboxByte(uint8_t& byte, MailboxChannel channel)
+bool TryTakeMailboxByte(uint8_t& byte, MailboxChannel channel, uint32_t* framesSentWhole)
 {
     uint16_t status = 0;
-    return TakeWaitingByte(byte, status, channel);
+    return TakeWaitingByte(byte, status, channel, framesSentWhole);
 }
 
 uint16_t DrainMailbox(MailboxChannel channel)
@@ -162,7 +201,7 @@ uint16_t DrainMailbox(MailboxChannel channel)
 
 bool SendMailboxByte(uint8_t byte, MailboxChannel channel)
 {
-    return RepeatUntilMoved([byte, channel] { return TrySendMailboxByte(byte, channel); });
+    return RepeatUntilMoved([byte, channel] { return TrySendMailboxByte(byte, channel, false); });
 }
 
 bool ReceiveMailboxByte(uint8_t& byte, MailboxChannel channel)
@@ -178,12 +217,9 @@ void ReportMicrocontrollerNotTaking()
 
 bool SendMailboxBytes(const uint8_t* bytes, size_t count, MailboxChannel channel)
 {
-    // A frame is a request: a receiver thread that waits between polls goes back to polling
-    // without pause before the first byte leaves, so the answer is taken the moment it comes.
-    ++FramesSent;
-    ReceiverWakeEvent.Set();
     for (size_t i = 0; i < count; ++i)
-        if (!SendMailboxByte(bytes[i], channel))
+        if (!RepeatUntilMoved([byte = bytes[i], channel, last = i + 1 == count]
+                              { return TrySendMailboxByte(byte, channel, last); }))
         {
             ReportMicrocontrollerNotTaking();
             return false;

@@ -1,6 +1,5 @@
 #include "ReplyParser.h"
 
-#include "LinkState.h"
 #include "platform/Print.h"
 
 #include <algorithm>
@@ -52,52 +51,41 @@ uint32_t ReplyPayloadSize(ReplyKind kind)
     return index < std::size(ReplyCodes) ? ReplyCodes[index].PayloadSize : 0;
 }
 
-CReplyParser::CReplyParser(const StatusDecoding& decoding, std::FILE* output)
-    : Decoding(decoding), Output(output)
+CReplyParser::CReplyParser(const StatusDecoding& decoding, std::FILE* output, IReplySink* sink)
+    : Decoding(decoding), Output(output), Sink(sink)
 {
 }
 
-void CReplyParser::Take(uint8_t byte)
+void CReplyParser::Take(uint8_t byte, uint32_t sentWhole)
 {
     if (InPayload())
         TakePayloadByte(byte);
     else
-        TakeOutsidePayload(byte);
+        TakeOutsidePayload(byte, sentWhole);
 }
 
-void CReplyParser::TakeOutsidePayload(uint8_t byte)
-{
-    // The answer to the self-reconfigure order is whatever byte comes first. It is parsed like any
-    // other, and the waiter is woken only then, so that its own lines follow whatever the byte
-    // printed.
-    const bool answersReconfigure = ReconfigurePending;
-    if (answersReconfigure)
-    {
-        ReplyChar = byte;
-        ReconfigurePending = false;
-    }
-    ParseOutsidePayload(byte);
-    if (answersReconfigure)
-        ReconfigureReplyEvent.Set();
-}
-
-void CReplyParser::ParseOutsidePayload(uint8_t byte)
+void CReplyParser::TakeOutsidePayload(uint8_t byte, uint32_t sentWhole)
 {
     const uint8_t first = BeforePrevious;
     const uint8_t second = Previous;
     BeforePrevious = Previous;
     Previous = byte;
     const ReplyKind kind = byte == ReplyMarker ? KindOfCode(first, second) : ReplyKind::None;
+    const bool acknowledgesWrite = byte == AcknowledgeMarker && first == 'I' && second == 'W';
     if (kind != ReplyKind::None)
     {
         Kind = kind;
         Received = 0;
-        ++RepliesBegun;
+        MarkerSentWhole = sentWhole;
     }
-    else if (byte == AcknowledgeMarker && first == 'I' && second == 'W')
-        WriteReplyEvent.Set();
-    else
+    else if (!acknowledgesWrite)
         PrintTo(Output, "0x%02x ", byte);
+    if (Sink == nullptr)
+        return;
+    if (acknowledgesWrite)
+        Sink->WriteAcknowledged(sentWhole);
+    // Last, so that whoever it wakes prints after what the byte printed.
+    Sink->ByteCame(byte, sentWhole);
 }
 
 void CReplyParser::TakePayloadByte(uint8_t byte)
@@ -106,6 +94,8 @@ void CReplyParser::TakePayloadByte(uint8_t byte)
     if (Received < ReplyPayloadSize(Kind))
         return;
     ActOnReply();
+    if (Sink != nullptr)
+        Sink->ReplyCame(Kind, ReplyBuffer.data(), MarkerSentWhole);
     EndReply();
 }
 
@@ -123,13 +113,10 @@ void CReplyParser::AbandonPayload()
         return;
     PrintTo(Output, "\nThe reply %s= stopped after %u of %u bytes; it was dropped.\n", Code(),
             Received, ReplyPayloadSize(Kind));
-    const bool status = Kind == ReplyKind::ST || Kind == ReplyKind::SX;
+    const ReplyKind dropped = Kind;
     EndReply();
-    if (status)
-    {
-        ++StatusRepliesDropped;
-        StatusReplyEvent.Set();
-    }
+    if (Sink != nullptr)
+        Sink->ReplyDropped(dropped, MarkerSentWhole);
 }
 
 const char* CReplyParser::Code() const
@@ -175,10 +162,6 @@ void CReplyParser::PrintVersion()
     PrintTo(Output, "\nVN=%hu.%hu.%hu.%hu\n", static_cast<unsigned short>(Word16(v)),
             static_cast<unsigned short>(Word16(v + 2)), static_cast<unsigned short>(Word16(v + 4)),
             static_cast<unsigned short>(Word16(v + 6)));
-    for (size_t i = 0; i < std::size(VersionReplyNumbers); ++i)
-        VersionReplyNumbers[i] = static_cast<uint16_t>(Word16(v + 2 * i));
-    ++VersionRepliesPrinted;
-    VersionReplyEvent.Set();
 }
 
 void CReplyParser::PrintI2cData()
@@ -186,8 +169,6 @@ void CReplyParser::PrintI2cData()
     // The eight bytes read as one 64-bit little-endian number: the high word first.
     PrintTo(Output, "\nI2C Read Data = 0x%08x %08x\n", Word32(&ReplyBuffer[4]),
             Word32(&ReplyBuffer[0]));
-    std::copy_n(ReplyBuffer.begin(), sizeof I2cReadData, I2cReadData);
-    ReadReplyEvent.Set();
 }
 
 void CReplyParser::PrintFrequency(bool actual)
@@ -199,7 +180,6 @@ void CReplyParser::PrintFrequency(bool actual)
         PrintTo(Output, "\nStatus = 0x%02x, Actual frequency = %lu\n", p[0], hertz);
     else
         PrintTo(Output, "\nStatus = 0x%02x, Frequency = %lu\n", p[0], hertz);
-    ReadReplyEvent.Set();
 }
 
 void CReplyParser::PrintStatus(bool extended)
@@ -218,9 +198,6 @@ void CReplyParser::PrintStatus(bool extended)
     if (Decoding.PrintRecord != nullptr)
         Decoding.PrintRecord(ReplyBuffer.data(), extended, Output);
     PrintText("\n", Output);
-    std::copy_n(ReplyBuffer.begin(), ReplyPayloadSize(Kind), StatusRecordData);
-    ++StatusRecordsPrinted;
-    StatusReplyEvent.Set();
 }
 
 } // namespace Corvane::Common

@@ -38,16 +38,34 @@ struct StatusDecoding
     void (*PrintRecord)(const uint8_t* record, bool withClockStatus, std::FILE* output) = nullptr;
 };
 
+// What the parser hands on, each time after it has printed what it prints. `sentWhole` is the
+// number of frames the host had sent whole when the reply's marker, or the byte, was taken.
+class IReplySink
+{
+public:
+    // A reply whose payload has come in full.
+    virtual void ReplyCame(ReplyKind kind, const uint8_t* payload, uint32_t sentWhole) = 0;
+    // The acknowledgement of an I2C write (IW!).
+    virtual void WriteAcknowledged(uint32_t sentWhole) = 0;
+    // Any byte that came outside a payload.
+    virtual void ByteCame(uint8_t byte, uint32_t sentWhole) = 0;
+    // A reply whose payload stopped coming, dropped with its line.
+    virtual void ReplyDropped(ReplyKind, uint32_t) {}
+
+protected:
+    virtual ~IReplySink() = default;
+};
+
 // Takes the bytes of the firmware one by one: outside a reply it looks for a two-letter code and
 // its marker, printing every other byte in hex; inside a reply it collects the fixed payload and,
-// once it is complete, prints the reply and wakes the main thread where it waits for one.
+// once it is complete, prints the reply and hands it to the sink.
 class CReplyParser
 {
 public:
-    CReplyParser(const StatusDecoding& decoding, std::FILE* output);
+    CReplyParser(const StatusDecoding& decoding, std::FILE* output, IReplySink* sink = nullptr);
 
-    // One byte taken from the mailbox.
-    void Take(uint8_t byte);
+    // One byte taken from the mailbox when sentWhole frames had been sent whole.
+    void Take(uint8_t byte, uint32_t sentWhole = 0);
 
     bool InPayload() const { return Kind != ReplyKind::None; }
     // The reply being taken (None between replies) and how many bytes of its payload have come.
@@ -57,8 +75,7 @@ public:
     void AbandonPayload();
 
 private:
-    void TakeOutsidePayload(uint8_t byte);
-    void ParseOutsidePayload(uint8_t byte);
+    void TakeOutsidePayload(uint8_t byte, uint32_t sentWhole);
     void TakePayloadByte(uint8_t byte);
     // Back to idle after a reply, complete or dropped.
     void EndReply();
@@ -71,7 +88,9 @@ private:
 
     StatusDecoding Decoding;
     std::FILE* Output;
+    IReplySink* Sink;
     ReplyKind Kind = ReplyKind::None;
+    uint32_t MarkerSentWhole = 0;
     uint8_t Previous = 0;
     uint8_t BeforePrevious = 0;
     uint32_t Received = 0;

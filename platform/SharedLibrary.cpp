@@ -44,16 +44,6 @@ const char* Gen3LibraryFileName()
     return "torvex3.dll";
 }
 
-const char* LibrarySearchPathVariable()
-{
-    return "PATH";
-}
-
-char LibrarySearchPathSeparator()
-{
-    return ';';
-}
-
 #else
 
 std::unique_ptr<CSharedLibrary> CSharedLibrary::Load(const std::string& fileName)
@@ -82,16 +72,6 @@ const char* Gen2LibraryFileName()
 const char* Gen3LibraryFileName()
 {
     return "libtorvex3.so";
-}
-
-const char* LibrarySearchPathVariable()
-{
-    return "LD_LIBRARY_PATH";
-}
-
-char LibrarySearchPathSeparator()
-{
-    return ':';
 }
 
 #endif

@@ -35,10 +35,3 @@ const char* Gen2LibraryFileName();
 const char* Gen3LibraryFileName();
 
 } // namespace Corvane::Common
-
-namespace Corvane::Common
-{
-// The environment variable the platform's loader searches for libraries, and its list separator.
-const char* LibrarySearchPathVariable();
-char LibrarySearchPathSeparator();
-} // namespace Corvane::Common

@@ -1,7 +1,5 @@
-#include "MailboxModelCard.h"
+#include "MailboxModel.h"
 
-#include "cards/CTVX2Card.h"
-#include "link/LinkState.h"
 #include "link/Mailbox.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
@@ -19,17 +17,8 @@ namespace
 class Mailbox : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Card = new CMailboxModelCard;
-        CurrentCard.reset(Card);
-    }
-    void TearDown() override
-    {
-        CurrentCard.reset();
-        SetMicrocontrollerPatienceMilliseconds(5000);
-    }
-    CMailboxModelCard* Card = nullptr;
+    void TearDown() override { SetMicrocontrollerPatienceMilliseconds(5000); }
+    CMailboxModel Model;
 };
 
 constexpr uint32_t Waiting = 0xABCD0000u | MAILBOX_TX_READY; // and a byte
@@ -41,26 +30,28 @@ constexpr uint32_t Ready = Waiting | MAILBOX_RX_EMPTY;
 TEST_F(Mailbox, SendReadsOnceAndWritesTheStrobeAndByteWithTheUpperHalfJustRead)
 {
     const uint8_t frame[] = {'V', 'N', 0xFF};
+    const uint32_t sentWhole = FramesSentWhole();
     ASSERT_TRUE(SendMailboxBytes(frame, sizeof(frame)));
+    EXPECT_EQ(FramesSentWhole(), sentWhole + 1);
     const std::vector<Access> expected = {Read(Ready), Write(0xABCD0456u),
                                           Read(Ready), Write(0xABCD044Eu),
                                           Read(Ready), Write(0xABCD04FFu)};
-    EXPECT_EQ(Card->Log, expected);
+    EXPECT_EQ(Model.Log, expected);
 }
 
 TEST_F(Mailbox, SenderWritesNothingUntilTxReadyShows)
 {
-    Card->BusyReads = 2;
+    Model.BusyReads = 2;
     ASSERT_TRUE(SendMailboxByte(0x41));
     const uint32_t busy = 0xABCD0000u | MAILBOX_RX_EMPTY;
     const std::vector<Access> expected = {Read(busy), Read(busy), Read(Ready), Write(0xABCD0441u)};
-    EXPECT_EQ(Card->Log, expected);
+    EXPECT_EQ(Model.Log, expected);
 }
 
 // The byte comes from the same read that the acknowledge's upper half comes from.
 TEST_F(Mailbox, ReceiveTakesTheByteOfThePollAndAcknowledgesInTheSameHold)
 {
-    Card->Outgoing = {0x7E, 0x01};
+    Model.Outgoing = {0x7E, 0x01};
     uint8_t byte = 0;
     ASSERT_TRUE(ReceiveMailboxByte(byte));
     EXPECT_EQ(byte, 0x7E);
@@ -69,54 +60,54 @@ TEST_F(Mailbox, ReceiveTakesTheByteOfThePollAndAcknowledgesInTheSameHold)
     EXPECT_FALSE(TryTakeMailboxByte(byte));
     const std::vector<Access> expected = {Read(Waiting | 0x7E), Write(0xABCD0200u),
                                           Read(Waiting | 0x01), Write(0xABCD0300u), Read(Ready)};
-    EXPECT_EQ(Card->Log, expected);
+    EXPECT_EQ(Model.Log, expected);
 }
 
 TEST_F(Mailbox, ServiceModeSendsAndAcknowledgesOnTheBootChannel)
 {
     ASSERT_TRUE(SendMailboxByte(0x12, MailboxChannel::BootLoader));
-    Card->Outgoing = {0x55};
+    Model.Outgoing = {0x55};
     AcknowledgeMailbox(MailboxChannel::BootLoader);
     AcknowledgeMailbox();
     const std::vector<Access> expected = {Read(Ready),          Write(0xABCD0512u),
                                           Read(Waiting | 0x55), Write(0xABCD0300u),
                                           Read(Ready),          Write(0xABCD0200u)};
-    EXPECT_EQ(Card->Log, expected);
+    EXPECT_EQ(Model.Log, expected);
 }
 
 // Polling without pause for the whole patience would hold a core for seconds.
 TEST_F(Mailbox, ASenderThatMakesNoProgressPausesBetweenPolls)
 {
-    Card->NeverReady = true;
-    Card->Logging = false;
+    Model.NeverReady = true;
+    Model.Logging = false;
     SetMicrocontrollerPatienceMilliseconds(600);
     CThread sender([] { EXPECT_FALSE(SendMailboxByte(0x41)); });
     SleepMilliseconds(200);
-    const uint64_t readsBefore = Card->Reads;
+    const uint64_t readsBefore = Model.Reads;
     SleepMilliseconds(300);
-    EXPECT_LT(Card->Reads - readsBefore, 400u);
+    EXPECT_LT(Model.Reads - readsBefore, 400u);
     sender.Join();
 }
 
 TEST_F(Mailbox, DrainTakesEachWaitingByteWithOneReadAndOneWrite)
 {
-    Card->Outgoing = {0x10, 0x20};
+    Model.Outgoing = {0x10, 0x20};
     EXPECT_EQ(ReadMailboxStatus(), MAILBOX_TX_READY | 0x10) << "the low half of the register";
-    Card->Log.clear();
+    Model.Log.clear();
     EXPECT_NE(DrainMailbox() & MAILBOX_RX_EMPTY, 0);
     const std::vector<Access> expected = {Read(Waiting | 0x10), Write(0xABCD0200u),
                                           Read(Waiting | 0x20), Write(0xABCD0200u), Read(Ready)};
-    EXPECT_EQ(Card->Log, expected);
-    Card->Log.clear();
+    EXPECT_EQ(Model.Log, expected);
+    Model.Log.clear();
     EXPECT_EQ(DrainMailbox() & MAILBOX_RX_EMPTY, MAILBOX_RX_EMPTY);
-    EXPECT_EQ(Card->Log, std::vector<Access>{Read(Ready)});
+    EXPECT_EQ(Model.Log, std::vector<Access>{Read(Ready)});
 }
 
 // A sending and a taking thread at full speed: every write follows the read of its own thread
 // at once, so neither thread ever writes back an upper half the other one changed.
 TEST_F(Mailbox, NoThreadComesBetweenTheReadAndTheWriteOfAnother)
 {
-    Card->OnHostByte = [this](uint8_t byte) { Card->Outgoing.push_back(byte); };
+    Model.OnHostByte = [this](uint8_t byte) { Model.Outgoing.push_back(byte); };
     std::vector<uint8_t> sent(200000);
     for (size_t i = 0; i < sent.size(); ++i)
         sent[i] = static_cast<uint8_t>(i * 7);
@@ -133,21 +124,11 @@ TEST_F(Mailbox, NoThreadComesBetweenTheReadAndTheWriteOfAnother)
     EXPECT_TRUE(SendMailboxBytes(sent.data(), sent.size()));
     taker.Join();
     EXPECT_EQ(taken, sent);
-    for (size_t i = 0; i < Card->Log.size(); ++i)
-        if (Card->Log[i].Write)
+    for (size_t i = 0; i < Model.Log.size(); ++i)
+        if (Model.Log[i].Write)
         {
             ASSERT_GT(i, 0u);
-            ASSERT_FALSE(Card->Log[i - 1].Write) << "write " << i;
-            ASSERT_EQ(Card->Log[i - 1].Thread, Card->Log[i].Thread) << "write " << i;
+            ASSERT_FALSE(Model.Log[i - 1].Write) << "write " << i;
+            ASSERT_EQ(Model.Log[i - 1].Thread, Model.Log[i].Thread) << "write " << i;
         }
-}
-
-TEST(MailboxWithoutGen3Card, ReadsAsTxReadyAndWritesNothing)
-{
-    CurrentCard.reset(new CTVX2Card(0));
-    EXPECT_EQ(ReadMailboxStatus(), 0x1000);
-    WriteMailboxWord(0x0400); // must not reach any register
-    AcknowledgeMailbox();
-    CurrentCard.reset();
-    EXPECT_EQ(ReadMailboxStatus(), 0x1000);
 }

@@ -2,14 +2,12 @@
 // the events, the receiver thread takes the replies out of the mailbox, and Shutdown ends it all.
 // The card is an in-process model whose mailbox register is plain atomics, so that these tests
 // also run under ThreadSanitizer, which cannot host the stand-in's fault trap.
-#include "MailboxModelCard.h"
+#include "MailboxModel.h"
 
 #include "board/I2CTransfers.h"
-#include "cards/CTVX3Card.h"
 #include "link/CommandFrames.h"
-#include "link/LinkState.h"
+#include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
-#include "link/ReceiverThread.h"
 #include "platform/Thread.h"
 #include "platform/Time.h"
 
@@ -37,22 +35,23 @@ constexpr uint8_t ModelVersion[8] = {2, 0, 4, 0, 0, 0, 17, 0}; // 2.4.0.17
 constexpr uint32_t SlotFull = 0x10000;
 constexpr auto Relaxed = std::memory_order_relaxed;
 
-// A Gen 3 card whose mailbox is two one-byte slots, one each way, and a model of the application
-// firmware on a thread of its own behind them. The slots are atomics with relaxed order, as a
+// A mailbox of two one-byte slots, one each way, and a model of the application firmware on a
+// thread of its own behind them. The slots are atomics with relaxed order, as a
 // device register orders nothing else: whatever one thread of the tool sees of another's memory
 // it owes to the tool's own locks and events, and that is what ThreadSanitizer checks here.
-class CFirmwareModelCard : public CTVX3Card
+class CFirmwareModel : public IMailboxRegister
 {
 public:
-    CFirmwareModelCard() : CTVX3Card(0, CardForInspection{}), Firmware([this] { RunFirmware(); }) {}
+    CFirmwareModel() : Firmware([this] { RunFirmware(); }) { ConnectMailbox(this); }
 
-    ~CFirmwareModelCard() override
+    ~CFirmwareModel() override
     {
+        ConnectMailbox(nullptr);
         Stopping = true;
         Firmware.join();
     }
 
-    uint32_t ReadRegister(uint32_t) override
+    uint32_t ReadMailboxRegister() override
     {
         const uint32_t toMicrocontroller = HostToFirmware.load(Relaxed);
         const uint32_t toHost = FirmwareToHost.load(Relaxed);
@@ -61,7 +60,7 @@ public:
         return Upper.load(Relaxed) | low;
     }
 
-    void WriteRegister(uint32_t, uint32_t value) override
+    void WriteMailboxRegister(uint32_t value) override
     {
         Upper.store(value & 0xFFFF0000u, Relaxed);
         if ((value & MAILBOX_TX_STROBE) != 0 &&
@@ -162,22 +161,17 @@ class ReceiverThreadWithModelCard : public testing::Test
 protected:
     void SetUp() override
     {
-        Card = new CFirmwareModelCard;
-        CurrentCard.reset(Card);
-        KeepRunning = true;
         SetMicrocontrollerPatienceMilliseconds(5000);
-        ASSERT_TRUE(StartReceiverThread(StatusDecoding{}));
+        ASSERT_TRUE(FirmwareLink().StartReceiver(StatusDecoding{}));
     }
 
     void TearDown() override
     {
         Shutdown();
-        EXPECT_EQ(Card->Overruns.load(), 0u) << "a byte was sent before the last was taken";
-        CurrentCard.reset();
-        KeepRunning = true;
+        EXPECT_EQ(Card.Overruns.load(), 0u) << "a byte was sent before the last was taken";
     }
 
-    CFirmwareModelCard* Card = nullptr;
+    CFirmwareModel Card;
 };
 
 } // namespace
@@ -187,10 +181,8 @@ TEST_F(ReceiverThreadWithModelCard, RepliesAreHandedToTheWaitingThreadRoundAfter
 {
     for (uint8_t round = 0; round < 8; ++round)
     {
-        const uint32_t versionsBefore = VersionRepliesPrinted;
-        ASSERT_TRUE(SendFrame(VersionRequestFrame()));
-        ASSERT_TRUE(WaitUntil([&] { return VersionRepliesPrinted == versionsBefore + 1; }))
-            << "round " << int(round);
+        ASSERT_TRUE(FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)));
+        ASSERT_TRUE(FirmwareLink().AwaitAnswer(5000)) << "round " << int(round);
 
         const uint8_t chip = 0x50, reg = static_cast<uint8_t>(0xF0 + round);
         const uint8_t written[8] = {round, 1, 2, 3, 4, 5, 6, static_cast<uint8_t>(~round)};
@@ -199,53 +191,146 @@ TEST_F(ReceiverThreadWithModelCard, RepliesAreHandedToTheWaitingThreadRoundAfter
         ASSERT_TRUE(I2CRead(8, chip, reg, read)) << "round " << int(round);
         EXPECT_EQ(std::memcmp(read, written, sizeof read), 0) << "round " << int(round);
     }
-    ReconfigureReplyEvent.Reset();
-    ReconfigurePending = true;
-    ASSERT_TRUE(SendFrame(SelfReconfigureFrame()));
-    ASSERT_TRUE(ReconfigureReplyEvent.WaitFor(5000));
-    EXPECT_EQ(ReplyChar.load(), '!');
-    EXPECT_FALSE(ReconfigurePending);
+    ASSERT_TRUE(FirmwareLink().Request(SelfReconfigureFrame(), FirstByte));
+    ASSERT_TRUE(FirmwareLink().AwaitAnswer(5000));
+    EXPECT_EQ(FirmwareLink().ReplyChar(), '!');
 }
 
 TEST_F(ReceiverThreadWithModelCard, ShutdownWhileAReplyIsInFlightEndsTheReceiverAtOnce)
 {
-    Card->CutRepliesShort = true;
-    const uint32_t versionsBefore = VersionRepliesPrinted;
-    ASSERT_TRUE(SendFrame(VersionRequestFrame()));
+    Card.CutRepliesShort = true;
+    ASSERT_TRUE(FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)));
     // The marker and half of the payload: the receiver now waits for the rest, up to 5 s.
-    ASSERT_TRUE(WaitUntil([&] { return Card->BytesTaken == 3u + 4u; }));
+    ASSERT_TRUE(WaitUntil([&] { return Card.BytesTaken == 3u + 4u; }));
 
     CStopwatch stopping;
     Shutdown();
     EXPECT_LT(stopping.ElapsedSeconds(), 1.0) << "Shutdown waited for the reply's patience";
-    EXPECT_EQ(ReceiverThread, nullptr);
-    EXPECT_EQ(VersionRepliesPrinted, versionsBefore) << "half a version reply was printed";
+    EXPECT_FALSE(FirmwareLink().AwaitAnswer(0)) << "half a version reply answered the request";
 }
 
-TEST(ShutdownWithoutReceiver, ReleasesEveryWaiterAndMayBeCalledAgain)
+TEST(ShutdownWithoutReceiver, ReleasesTheWaiterAndMayBeCalledAgain)
 {
-    std::atomic<int> released{0};
-    std::vector<std::unique_ptr<CThread>> waiters;
-    for (CAutoResetEvent* event : {&ReadReplyEvent, &WriteReplyEvent, &ReconfigureReplyEvent})
-    {
-        event->Reset();
-        waiters.push_back(std::make_unique<CThread>(
-            [&released, event]
-            {
-                if (event->WaitFor(5000))
-                    ++released;
-            }));
-    }
-    SleepMilliseconds(20); // so that Shutdown finds them waiting
+    CFirmwareLink link;
+    std::atomic<bool> answered{true};
+    CThread waiter([&] { answered = link.AwaitAnswer(5000); });
+    SleepMilliseconds(20); // so that Shutdown finds it waiting
     CStopwatch stopping;
-    Shutdown();
-    Shutdown();
-    for (const auto& waiter : waiters)
-        waiter->Join();
+    link.Shutdown();
+    link.Shutdown();
+    waiter.Join();
     EXPECT_LT(stopping.ElapsedSeconds(), 2.0);
-    EXPECT_EQ(released, 3);
-    EXPECT_FALSE(KeepRunning);
-    KeepRunning = true;
+    EXPECT_FALSE(answered);
+    EXPECT_FALSE(link.KeepRunning());
+}
+
+// Which reply answers which request. The firmware sends `Early` once it has the request's first
+// byte, and takes the next byte only once those have been taken, so that they are begun before the
+// request is whole; it sends `Late` once it has the whole request.
+namespace
+{
+
+struct AnswerCase
+{
+    const char* Name;
+    CommandFrame Request;
+    ExpectedAnswer Expected;
+    Bytes Early;
+    Bytes Late;
+    bool Answered;
+    uint8_t Data; // the first byte of the I2C read data, or the byte after the order
+};
+
+Bytes operator+(Bytes first, const Bytes& second)
+{
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+Bytes Reply(const char* marker, Bytes payload)
+{
+    payload.insert(payload.begin(), marker, marker + 3);
+    return payload;
+}
+
+const uint8_t Written = 0x41;
+const Bytes StaleRead = Reply("IR=", Bytes(8, 0xEE));
+const Bytes FreshRead = Reply("IR=", {0x41, 0, 0, 0, 0, 0, 0, 0});
+
+const AnswerCase AnswerCases[] = {
+    {"read after an earlier read and a frequency", I2cReadFrame(0x50, 0, 1), ReplyOf(ReplyKind::IR),
+     StaleRead, Reply("GF=", {0, 0, 0xE1, 0xF5, 5}) + FreshRead, true, 0x41},
+    {"read begun before its request",
+     I2cReadFrame(0x50, 0, 1),
+     ReplyOf(ReplyKind::IR),
+     StaleRead,
+     {},
+     false,
+     0},
+    {"write acknowledged before its request",
+     I2cWriteFrame(0x50, 0, 1, &Written),
+     WriteAcknowledgement,
+     {'I', 'W', '!'},
+     {},
+     false,
+     0},
+    {"write acknowledged after a read",
+     I2cWriteFrame(0x50, 0, 1, &Written),
+     WriteAcknowledgement,
+     {},
+     FreshRead + Bytes{'I', 'W', '!'},
+     true,
+     0},
+    {"order answered after a byte before it",
+     SelfReconfigureFrame(),
+     FirstByte,
+     {'X'},
+     {'!'},
+     true,
+     '!'},
+    {"version not answered by a read",
+     VersionRequestFrame(),
+     ReplyOf(ReplyKind::VN),
+     {},
+     FreshRead,
+     false,
+     0},
+};
+
+} // namespace
+
+TEST(ReceiverThreadAnswers, OnlyAReplyOfItsKindBegunAfterTheRequestAnswersIt)
+{
+    SetMicrocontrollerPatienceMilliseconds(3000);
+    for (const AnswerCase& c : AnswerCases)
+    {
+        SCOPED_TRACE(c.Name);
+        CMailboxModel card;
+        card.Logging = false;
+        card.HoldTxReadyWhileSending = true;
+        size_t received = 0;
+        card.OnHostByte = [&](uint8_t)
+        {
+            const Bytes& answer = ++received == 1 ? c.Early : Bytes{};
+            card.Outgoing.insert(card.Outgoing.end(), answer.begin(), answer.end());
+            if (received == c.Request.size())
+                card.Outgoing.insert(card.Outgoing.end(), c.Late.begin(), c.Late.end());
+        };
+        testing::internal::CaptureStdout();
+        ASSERT_TRUE(FirmwareLink().StartReceiver(StatusDecoding{}));
+        ASSERT_TRUE(FirmwareLink().Request(c.Request, c.Expected));
+        EXPECT_EQ(FirmwareLink().AwaitAnswer(c.Answered ? 5000 : 300), c.Answered);
+        if (c.Expected.Of == ExpectedAnswer::Form::FirstByte)
+        {
+            EXPECT_EQ(FirmwareLink().ReplyChar(), c.Data);
+        }
+        else if (c.Answered && c.Expected.Kind == ReplyKind::IR)
+        {
+            EXPECT_EQ(FirmwareLink().I2cReadData()[0], c.Data);
+        }
+        Shutdown();
+        testing::internal::GetCapturedStdout();
+    }
 }
 
 // How the receiver thread paces its polls: waits between polls of an idle mailbox, and none that
@@ -265,23 +350,20 @@ class ReceiverThreadPacing : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Card = new CMailboxModelCard;
-        Card->Logging = false; // the receiver reads millions of times while it spins
-        CurrentCard.reset(Card);
-        KeepRunning = true;
+        Card.Logging = false; // the receiver reads millions of times while it spins
         SetMicrocontrollerPatienceMilliseconds(3000);
-        SetLongestReceiverIdleWaitMilliseconds(4000);
+        FirmwareLink().SetLongestIdleWaitMilliseconds(4000);
         testing::internal::CaptureStdout(); // what the receiver prints
-        ASSERT_TRUE(StartReceiverThread(StatusDecoding{}));
+        ASSERT_TRUE(FirmwareLink().StartReceiver(StatusDecoding{}));
     }
     void TearDown() override
     {
         Shutdown();
+        FirmwareLink().SetLongestIdleWaitMilliseconds(10);
         testing::internal::GetCapturedStdout();
-        CurrentCard.reset();
     }
 
-    CMailboxModelCard* Card = nullptr;
+    CMailboxModel Card;
 };
 
 } // namespace
@@ -289,9 +371,9 @@ protected:
 TEST_F(ReceiverThreadPacing, AnIdleReceiverPollsRarelyAndShutdownEndsItsWaitAtOnce)
 {
     SleepMilliseconds(IdleForMilliseconds);
-    const uint64_t readsBefore = Card->Reads;
+    const uint64_t readsBefore = Card.Reads;
     SleepMilliseconds(300);
-    EXPECT_LT(Card->Reads - readsBefore, 5u);
+    EXPECT_LT(Card.Reads - readsBefore, 5u);
 
     CStopwatch stopping; // the wait under way has most of a second to go
     Shutdown();
@@ -306,16 +388,11 @@ TEST_F(ReceiverThreadPacing, AnAnswerIsTakenAtOnceWhetherItComesWithTheRequestOr
     {
         SCOPED_TRACE(lateBy);
         SleepMilliseconds(IdleForMilliseconds);
-        ASSERT_TRUE(SendFrame(VersionRequestFrame()));
+        ASSERT_TRUE(FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)));
         SleepMilliseconds(lateBy);
-        const uint32_t before = VersionRepliesPrinted;
-        {
-            CLockHolder held(MailboxLock);
-            Card->Outgoing.insert(Card->Outgoing.end(), std::begin(VersionReply),
-                                  std::end(VersionReply));
-        }
+        Card.Queue(Bytes(std::begin(VersionReply), std::end(VersionReply)));
         CStopwatch watch;
-        ASSERT_TRUE(WaitUntil([&] { return VersionRepliesPrinted != before; }, 10));
+        ASSERT_TRUE(FirmwareLink().AwaitAnswer(10000));
         EXPECT_LT(watch.ElapsedSeconds(), 0.3);
     }
 }

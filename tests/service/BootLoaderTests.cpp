@@ -1,7 +1,6 @@
-// The boot loader in-process: the pages read back before a partial write, what a refused call
-// leaves unsent, a mailbox that never empties, and what the stand-in's boot loader answers to
-// commands the tool never sends (the other form, addresses off the pages or beyond the flash), on
-// which the end-to-end tests rely.
+// The boot loader in-process: what a refused call leaves unsent, a mailbox that never empties, and
+// what the stand-in's boot loader answers to commands the tool never sends (the other form,
+// addresses off the pages or beyond the flash), on which the end-to-end tests rely.
 #include "SimHost.h"
 
 #include "board/BoardProfile.h"
@@ -11,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,44 +24,15 @@ using Bytes = std::vector<uint8_t>;
 const uint8_t Written = 0x06;
 const uint8_t Refused = 0x15;
 
-Bytes Pattern(size_t size, uint8_t seed)
-{
-    Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
-    return bytes;
-}
-
-// The boot loader's commands among the bytes it received, as "W 0x000100" or "R 0x000200";
-// the data of page writes is passed over.
-std::vector<std::string> Commands(const Bytes& received, uint32_t pageSize)
-{
-    std::vector<std::string> commands;
-    for (size_t i = 0; i < received.size();)
-    {
-        const char letter = static_cast<char>(received[i]);
-        const bool longForm = letter == 'w' || letter == 'r';
-        uint32_t address = received[i + 1] | received[i + 2] << 8;
-        if (longForm)
-            address |= static_cast<uint32_t>(received[i + 3]) << 16;
-        char text[16];
-        std::snprintf(text, sizeof text, "%c 0x%06x", std::toupper(letter), address);
-        commands.push_back(text);
-        i += (longForm ? 5 : 3) + (letter == 'w' || letter == 'W' ? pageSize : 0);
-    }
-    return commands;
-}
-
 // A boot loader that never stops offering bytes.
-class CChatteringCard : public CTVX3Card
+class CChatteringMailbox : public IMailboxRegister
 {
 public:
-    CChatteringCard() : CTVX3Card(0, CardForInspection{}) {}
-    uint32_t ReadRegister(uint32_t) override
+    uint32_t ReadMailboxRegister() override
     {
         return MAILBOX_SERVICE_MODE | MAILBOX_TX_READY | 0x41;
     }
-    void WriteRegister(uint32_t, uint32_t value) override
+    void WriteMailboxRegister(uint32_t value) override
     {
         if ((value & MAILBOX_TX_STROBE) != 0)
             ++BytesSent;
@@ -82,10 +50,12 @@ protected:
             << SimHost::LastError();
         CurrentCard.reset(new CTVX3Card(0, CardForUse{}));
         ASSERT_TRUE(CurrentCard->Open(0, nullptr));
+        ConnectMailbox(CurrentCard->AsGen3Card());
         SetMicrocontrollerPatienceMilliseconds(100);
     }
     void TearDown() override
     {
+        ConnectMailbox(nullptr);
         CurrentCard.reset();
         SetMicrocontrollerPatienceMilliseconds(2000);
     }
@@ -122,47 +92,6 @@ protected:
 
 } // namespace
 
-TEST_F(BootLoader, WriteFlashRangeReadsBackOnlyThePagesItCoversInPart)
-{
-    struct Case
-    {
-        uint32_t Address;
-        uint32_t Size;
-        std::vector<std::string> Commands;
-        std::string ReadBacks;
-    };
-    const std::string start = "\nReading back start page for modification...";
-    const std::string end = "\nReading back end page for modification...";
-    const Case cases[] = {
-        {0x105, 3, {"R 0x000100", "W 0x000100"}, start},
-        {0x100, 0x180, {"R 0x000200", "W 0x000100", "W 0x000200"}, end},
-        {0x1F0, 0x20, {"R 0x000100", "R 0x000200", "W 0x000100", "W 0x000200"}, start + end},
-        {0x200, 0x200, {"W 0x000200", "W 0x000300"}, ""},
-    };
-    Use("model = 0x105\n");
-    ASSERT_TRUE(SelectBoardProfile(CurrentCard->GetCardModel()));
-    const Bytes before = Pattern(0x400, 3);
-    for (const Case& c : cases)
-    {
-        SCOPED_TRACE(c.Address);
-        Output([&] { return WriteFlashPages(0x400, before.data(), 0); });
-        const Bytes data = Pattern(c.Size, 0x80);
-        const std::string output =
-            Output([&] { return WriteFlashRange(c.Address, data.data(), c.Size); });
-        EXPECT_EQ(Commands(SimHost::McuReceived3(0), 256), c.Commands);
-        std::string readBacks;
-        for (const std::string* message : {&start, &end})
-            if (output.find(*message) != std::string::npos)
-                readBacks += *message;
-        EXPECT_EQ(readBacks, c.ReadBacks);
-        Bytes expected = before;
-        std::copy(data.begin(), data.end(), expected.begin() + c.Address);
-        Bytes flash(0x400);
-        Output([&] { return ReadFlashPages(0x400, flash.data(), 0); });
-        EXPECT_EQ(flash, expected) << "the rest of each page stays as it was";
-    }
-}
-
 TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
 {
     Use("model = 0x104\n"); // 16 KiB, 256-byte pages
@@ -185,12 +114,12 @@ TEST_F(BootLoader, ArgumentsOutsideThePagesOrTheFlashSendNothing)
 
 TEST_F(BootLoader, AMailboxThatNeverEmptiesEndsTheCallBeforeAnythingIsSent)
 {
-    auto* card = new CChatteringCard;
-    CurrentCard.reset(card);
+    CChatteringMailbox mailbox;
+    ConnectMailbox(&mailbox);
     SetMicrocontrollerPatienceMilliseconds(100);
     EXPECT_EQ(Output(ReadBootloaderVersion, false),
               "\nThe boot loader kept sending for 100 ms: its mailbox could not be emptied.\n");
-    EXPECT_EQ(card->BytesSent, 0);
+    EXPECT_EQ(mailbox.BytesSent, 0);
 }
 
 // The version reply is a header and four little-endian numbers.

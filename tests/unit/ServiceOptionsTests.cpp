@@ -18,22 +18,6 @@ std::vector<ServiceRequest> Parse(std::vector<const char*> words)
 
 } // namespace
 
-TEST(ServiceOptions, WordsUpToTheNextOptionInCommandLineOrder)
-{
-    const auto requests = Parse({"/sn", "5", "/r", "/home/me/out.bin", "0X1f0", "0x20", "/extra",
-                                 "/v", "stray", "/w", "in.bin", "0x1FFFFFFFF"});
-    ASSERT_EQ(requests.size(), 3u);
-    EXPECT_EQ(requests[0].Operation, ServiceOperation::ReadFlash);
-    EXPECT_STREQ(requests[0].Arguments.FileName, "/home/me/out.bin");
-    EXPECT_EQ(requests[0].Arguments.Offset, 0x1F0u);
-    EXPECT_EQ(requests[0].Arguments.Size, 0x20u);
-    EXPECT_EQ(requests[1].Operation, ServiceOperation::ReadVersion);
-    EXPECT_EQ(requests[1].Arguments.FileName, nullptr) << "/v takes no words";
-    EXPECT_STREQ(requests[2].Option, "/w");
-    EXPECT_EQ(requests[2].Arguments.Offset, UINT32_MAX) << "beyond 32 bits is not wrapped";
-    EXPECT_FALSE(requests[2].Arguments.Size.has_value());
-}
-
 TEST(ServiceOptions, TheOptionWordsOfEveryModeEndAnOptionsWordsAndNoOtherWordDoes)
 {
     for (const char* option : {"/?", "/am", "/fo", "/gen_blob_v1_0", "/gen_gain1", "/index", "/v",

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cards/CTVX3Card.h"
+#include "cards/IMailboxRegister.h"
 #include "link/Mailbox.h"
 #include "platform/Time.h"
 
@@ -9,6 +9,7 @@
 #include <atomic>
 #include <deque>
 #include <functional>
+#include <mutex>
 #include <ostream>
 #include <thread>
 #include <vector>
@@ -17,7 +18,6 @@ namespace MistleTest
 {
 
 using Corvane::Common::MAILBOX_DATA;
-using Corvane::Common::MAILBOX_REGISTER;
 using Corvane::Common::MAILBOX_RX_EMPTY;
 using Corvane::Common::MAILBOX_TX_READY;
 using Corvane::Common::MAILBOX_TX_STROBE;
@@ -49,20 +49,23 @@ inline Access Write(uint32_t value)
     return {true, value, {}};
 }
 
-// A Gen 3 card whose mailbox register is a small model of the microcontroller's side: bytes it
-// sends wait in a queue, TX ready unless it is busy, strobes act when written 1. It logs every
-// access in order. The link reaches it only under MailboxLock, and so does a test that changes
-// it while another thread uses the link.
-class CMailboxModelCard : public Corvane::Common::CTVX3Card
+// A mailbox register that is a small model of the microcontroller's side: bytes it sends wait in
+// a queue, TX ready unless it is busy, strobes act when written 1. It logs every access in order.
+// Every access holds its own mutex, so that a test may queue bytes with Queue while the link's
+// threads use it; OnHostByte runs under that mutex and changes Outgoing directly.
+class CMailboxModel : public Corvane::Common::IMailboxRegister
 {
 public:
-    CMailboxModelCard() : CTVX3Card(0, Corvane::Common::CardForInspection{}) {}
+    CMailboxModel() { Corvane::Common::ConnectMailbox(this); }
+    ~CMailboxModel() override { Corvane::Common::ConnectMailbox(nullptr); }
 
-    uint32_t ReadRegister(uint32_t index) override
+    uint32_t ReadMailboxRegister() override
     {
-        EXPECT_EQ(index, MAILBOX_REGISTER);
+        std::lock_guard<std::mutex> guard(Mutex);
         ++Reads;
-        uint32_t low = NeverReady || BusyReads > 0 ? 0 : MAILBOX_TX_READY;
+        const bool busy =
+            NeverReady || BusyReads > 0 || (HoldTxReadyWhileSending && !Outgoing.empty());
+        uint32_t low = busy ? 0 : MAILBOX_TX_READY;
         if (BusyReads > 0)
             --BusyReads;
         if (Outgoing.empty())
@@ -75,9 +78,9 @@ public:
         return value;
     }
 
-    void WriteRegister(uint32_t index, uint32_t value) override
+    void WriteMailboxRegister(uint32_t value) override
     {
-        EXPECT_EQ(index, MAILBOX_REGISTER);
+        std::lock_guard<std::mutex> guard(Mutex);
         if (Logging)
             Log.push_back({true, value, std::this_thread::get_id()});
         Upper = value & 0xFFFF0000u;
@@ -87,6 +90,14 @@ public:
             OnHostByte(static_cast<uint8_t>(value & MAILBOX_DATA));
     }
 
+    // Bytes the microcontroller sends from now on.
+    void Queue(const std::vector<uint8_t>& bytes)
+    {
+        std::lock_guard<std::mutex> guard(Mutex);
+        Outgoing.insert(Outgoing.end(), bytes.begin(), bytes.end());
+    }
+
+    std::mutex Mutex;
     uint32_t Upper = 0xABCD0000u;
     std::deque<uint8_t> Outgoing;
     std::vector<Access> Log;
@@ -94,6 +105,9 @@ public:
     std::atomic<uint64_t> Reads{0};
     bool NeverReady = false;
     uint32_t BusyReads = 0; // reads after which TX ready shows
+    // Takes no byte while it has bytes of its own to send: what it sends in answer to a byte is
+    // taken before the host's next byte goes out.
+    bool HoldTxReadyWhileSending = false;
     // What the microcontroller does with a byte it takes, e.g. queue an answer in Outgoing.
     std::function<void(uint8_t)> OnHostByte;
 };
