@@ -35,7 +35,7 @@ head -c 4096 /dev/urandom >image.bin
 
 ansible-playbook -i inventory.yml "$playbooks/firmware-versions.yml" >versions.log 2>&1 || fail "$(cat versions.log)"
 for line in "host-a 10001 firmware 2.4.0.17" "host-a 10002 boot loader 1.3.0.5" \
-    "host-b only-card boot loader 1.3.0.5" "host-c 30001 boot loader 1.3.0.5"; do
+    "host-b 20001 boot loader 1.3.0.5" "host-c 30001 boot loader 1.3.0.5"; do
     grep -qF "\"$line\"" versions.log || fail "no line '$line' in"$'\n'"$(cat versions.log)"
 done
 
