@@ -94,24 +94,28 @@ void PrintStatusRecord(const BoardProfile& profile, const uint8_t* record, bool 
                        std::FILE* output)
 {
     const StatusValues values = DecodeStatusRecord(profile, record, withClockStatus);
+    // The lines go out in one write: a record has up to 111 of them.
+    std::string text;
     if (values.ElapsedTimeName)
     {
         const uint32_t quarters = values.ElapsedQuarterSeconds;
-        PrintUnchecked(output, Formats.ElapsedTime, values.ElapsedTimeName,
-                       quarters / QuartersPerDay, quarters / QuartersPerHour % 24,
-                       quarters / QuartersPerMinute % 60, quarters / QuartersPerSecond % 60);
+        text +=
+            FormatUnchecked(Formats.ElapsedTime, values.ElapsedTimeName, quarters / QuartersPerDay,
+                            quarters / QuartersPerHour % 24, quarters / QuartersPerMinute % 60,
+                            quarters / QuartersPerSecond % 60);
     }
     if (values.EventCounterName)
-        PrintUnchecked(output, Formats.EventCounter, values.EventCounterName, values.EventCount);
+        text += FormatUnchecked(Formats.EventCounter, values.EventCounterName, values.EventCount);
     for (const StatusValues::Reading& reading : values.Readings)
-        PrintUnchecked(output, Formats.Analog, reading.Name, reading.Value, reading.Unit);
+        text += FormatUnchecked(Formats.Analog, reading.Name, reading.Value, reading.Unit);
     for (const StatusValues::Flag& flag : values.Flags)
-        PrintUnchecked(output, Formats.Flag, flag.Name, flag.Set ? "true" : "false");
+        text += FormatUnchecked(Formats.Flag, flag.Name, flag.Set ? "true" : "false");
     if (values.ClockStatus && values.ClockStatus->Error == 0)
-        PrintUnchecked(output, Formats.ClockOk, values.ClockStatus->Name);
+        text += FormatUnchecked(Formats.ClockOk, values.ClockStatus->Name);
     else if (values.ClockStatus)
-        PrintUnchecked(output, Formats.ClockError, values.ClockStatus->Name,
-                       values.ClockStatus->Error, values.ClockStatus->Type);
+        text += FormatUnchecked(Formats.ClockError, values.ClockStatus->Name,
+                                values.ClockStatus->Error, values.ClockStatus->Type);
+    PrintText(text.c_str(), output);
 }
 
 void PrintStatusRecord(const uint8_t* record, bool withClockStatus, std::FILE* output)
