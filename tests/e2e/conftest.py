@@ -188,11 +188,15 @@ class Tool:
 
 @pytest.fixture(scope="session", autouse=True)
 def wine_server():
-    """One wine server for the whole file, rather than one start-up for each run of the tool."""
+    """One wine server for the whole file, rather than one start-up for each run of the tool; the
+    files run one after the other in their prefix, so the last one's server ends with it."""
+    wine = pathlib.Path(WINE or "wine")
+    server = wine.with_name(wine.name.replace("wine", "wineserver"))
     if WINE:
-        server = pathlib.Path(WINE).with_name(pathlib.Path(WINE).name.replace("wine", "wineserver"))
-        subprocess.run([str(server), "-p30"], stderr=subprocess.DEVNULL, check=False)
+        subprocess.run([server, "-p"], stderr=subprocess.DEVNULL, check=False)
     yield
+    if WINE:
+        subprocess.run([server, "-k"], stderr=subprocess.DEVNULL, check=False)
 
 
 @pytest.fixture
