@@ -3,6 +3,8 @@
 #include "ApplicationOptions.h"
 #include "Console.h"
 #include "I2cCommands.h"
+#include "RunReport.h"
+#include "StatusCommand.h"
 #include "board/BoardProfile.h"
 #include "board/ElapsedTimeCounter.h"
 #include "board/StatusRecord.h"
@@ -105,7 +107,14 @@ int ReadVersion()
     if (!FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)))
         return -1;
     if (AwaitUnlessInterrupted(VersionWaitMilliseconds))
+    {
+        const std::array<uint8_t, 64> payload = FirmwareLink().AnswerPayload();
+        uint16_t numbers[4];
+        for (size_t i = 0; i < 4; ++i)
+            numbers[i] = static_cast<uint16_t>(payload[2 * i] | payload[2 * i + 1] << 8);
+        RunReport()["version"] = VersionDocument(numbers);
         return 0;
+    }
     if (IsInterrupted())
         PrintText("\nInterrupted while waiting for the firmware's version.\n");
     else
@@ -176,6 +185,8 @@ std::optional<int> RunOneShot(const ApplicationOptions& options)
         return RunI2cWriteFromFile(*options.InputFileName, options.ChipAddress, options.Address);
     if (options.I2cVerify && options.InputFileName)
         return VerifyI2cAgainstFile(*options.InputFileName, options.ChipAddress, options.Address);
+    if (options.ReadStatus)
+        return ReadStatusOnce();
     if (options.ReadVersion)
         return ReadVersion();
     if (options.ProgramElapsedTimeCounter)

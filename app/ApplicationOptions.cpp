@@ -25,6 +25,7 @@ struct FlagOption
 const FlagOption FlagOptions[] = {
     {"/blow_etc", &ApplicationOptions::ProgramElapsedTimeCounter},
     {"/v", &ApplicationOptions::ReadVersion},
+    {"/status", &ApplicationOptions::ReadStatus},
     {"/sd", &ApplicationOptions::SelfReconfigure},
     {"/i2c_rd", &ApplicationOptions::I2cRead},
     {"/i2c_wr", &ApplicationOptions::I2cWrite},
@@ -32,7 +33,7 @@ const FlagOption FlagOptions[] = {
 };
 
 // Options of every mode that the first pass has handled; the second only steps over them.
-const char* const FirstPassFlags[] = {"/?", "/fs", "/fa", "/fo"};
+const char* const FirstPassFlags[] = {"/?", "/fs", "/fa", "/fo", "/list", "/json"};
 const char* const FirstPassValueOptions[] = {"/sn", "/index"};
 
 // The options that take a file name.

@@ -11,6 +11,7 @@ namespace Corvane::Common
 struct ApplicationOptions
 {
     bool ReadVersion = false;
+    bool ReadStatus = false;
     bool ProgramElapsedTimeCounter = false;
     bool SelfReconfigure = false;
     bool I2cRead = false;

@@ -1,7 +1,9 @@
 #include "CardSelection.h"
 
+#include "CardSlots.h"
+#include "RunReport.h"
+
 #include "board/BoardProfile.h"
-#include "cards/CTVX2Card.h"
 #include "cards/CTVX3Card.h"
 #include "cards/CardEnumeration.h"
 #include "link/Mailbox.h"
@@ -18,27 +20,6 @@ namespace Corvane::Common
 
 namespace
 {
-
-// A Gen 2 card reports a model number of at most this; Gen 3 cards report more.
-constexpr int LastGen2Model = 25;
-
-bool IsGen3Slot(CardSlot slot)
-{
-    return slot >= FirstGen3Slot && slot < CardSlotCount;
-}
-
-uint32_t LibraryIndexOfSlot(CardSlot slot)
-{
-    return IsGen3Slot(slot) ? slot - FirstGen3Slot : slot;
-}
-
-// The model number of the card in a slot, from a card object made for this question alone.
-int SlotModel(CardSlot slot)
-{
-    if (IsGen3Slot(slot))
-        return CTVX3Card(LibraryIndexOfSlot(slot), CardForInspection{}).GetCardModel();
-    return CTVX2Card(slot).GetCardModel();
-}
 
 std::string SlotDescription(CardSlot slot, uint32_t serialNumber)
 {
@@ -97,9 +78,7 @@ int Fail(const char* message)
 // Takes the card for the run; an exit code when another run holds it or its lock is not sound.
 std::optional<int> TakeCard(CardSlot slot)
 {
-    const LockOutcome taken =
-        CardInUse.Acquire("mistle-card-gen3-" + std::to_string(LibraryIndexOfSlot(slot)),
-                          CardInUsePatienceMilliseconds);
+    const LockOutcome taken = CardInUse.Acquire(CardLockName(slot), CardInUsePatienceMilliseconds);
     switch (taken.Status)
     {
     case LockStatus::Held:
@@ -170,6 +149,19 @@ Choice ChooseSlot(const FirstPassOptions& options)
     return choice;
 }
 
+// The card a run works with, as "/list" names it.
+void ReportCard(CardSlot slot)
+{
+    nlohmann::ordered_json card;
+    card["slot"] = slot;
+    card["index"] = LibraryIndexOfSlot(slot);
+    card["serial_number"] = GetSlotSerialNumber(slot);
+    const char* model = GetSlotModelName(slot);
+    card["model_name"] = model ? model : "";
+    card["model_number"] = SlotModel(slot);
+    RunReport()["card"] = card;
+}
+
 } // namespace
 
 std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
@@ -183,6 +175,7 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
     if (!IsGen3Slot(choice.Slot) || SlotModel(choice.Slot) <= LastGen2Model)
         return Fail("\nError! Selected card appears to be a Gen 2 FPGA card (not supported.)\n");
 
+    ReportCard(choice.Slot);
     if (const std::optional<int> refused = TakeCard(choice.Slot))
         return refused;
     CurrentCard.reset(new (std::nothrow) CTVX3Card(LibraryIndexOfSlot(choice.Slot), CardForUse{}));

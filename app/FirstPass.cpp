@@ -98,6 +98,9 @@ const FlagOption FlagOptions[] = {
     {"/fs", &FirstPassOptions::ForceServiceMode},
     {"/fa", &FirstPassOptions::ForceApplicationMode},
     {"/fo", &FirstPassOptions::ForceOpen},
+    {"/list", &FirstPassOptions::ListCards},
+    {"/status", &FirstPassOptions::ReadStatus},
+    {"/json", &FirstPassOptions::Json},
 };
 
 FirstPassResult Fail(FirstPassResult result, const char* message)

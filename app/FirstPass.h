@@ -22,6 +22,10 @@ struct FirstPassOptions
     bool SerialNumberGiven = false;
     int32_t CardIndex = 0;
     bool CardIndexGiven = false;
+    // The tool's own additions for scripts and monitoring.
+    bool ListCards = false;
+    bool ReadStatus = false;
+    bool Json = false;
 };
 
 // What the first pass decided: go on with the options, or end the run with an exit code (the pass

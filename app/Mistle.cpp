@@ -2,14 +2,19 @@
 
 #include "ApplicationMode.h"
 #include "ApplicationOptions.h"
+#include "CardList.h"
 #include "CardSelection.h"
 #include "ConfigImage.h"
 #include "FirstPass.h"
+#include "OptionMatching.h"
 #include "OptionWords.h"
+#include "RunReport.h"
 #include "link/FirmwareLink.h"
 #include "link/Mailbox.h"
 #include "platform/Interruption.h"
+#include "platform/OutputCapture.h"
 #include "platform/Print.h"
+#include "service/BootLoader.h"
 #include "service/ServiceMode.h"
 
 #include <cstdio>
@@ -51,14 +56,90 @@ int RunApplicationMode(const FirstPassOptions& options, int argc, const char* co
     return RunApplicationCommands(argc, argv);
 }
 
+int RunServiceModeReporting(const FirstPassOptions& options, int argc, const char* const* argv)
+{
+    RunReport()["program"] = "boot_loader";
+    const int exitCode = RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck,
+                                        argc, argv, IsOptionWord, IsApplicationOption);
+    if (const uint16_t* version = BootloaderVersionNumbers())
+        RunReport()["version"] = VersionDocument(version);
+    return exitCode;
+}
+
 int RunWithCard(const FirstPassOptions& options, int argc, const char* const* argv)
 {
     if (const std::optional<int> ended = SelectAndOpenCard(options))
         return EndRun(*ended);
     if (IsServiceMode(options))
-        return EndRun(RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck, argc,
-                                     argv, IsOptionWord, IsApplicationOption));
+    {
+        if (options.ReadStatus && !options.ApplicationModeCheck && !options.ServiceModeCheck)
+        {
+            RunReport()["program"] = "boot_loader";
+            PrintText("\nThe card runs its boot loader, which keeps no status record.\n");
+            return EndRun(-1);
+        }
+        return EndRun(RunServiceModeReporting(options, argc, argv));
+    }
+    RunReport()["program"] = "application";
     return EndRun(RunApplicationMode(options, argc, argv));
+}
+
+bool HasWord(int argc, const char* const* argv, const char* word)
+{
+    for (int i = 1; i < argc; ++i)
+        if (IsWord(argv[i], word))
+            return true;
+    return false;
+}
+
+// What the JSON document reports on; null for a run that "/json" does not serve.
+const char* JsonCommand(const FirstPassOptions& options, int argc, const char* const* argv)
+{
+    if (options.ListCards)
+        return "list";
+    if (options.ReadStatus)
+        return "status";
+    if (HasWord(argc, argv, "/v"))
+        return "version";
+    return nullptr;
+}
+
+int RunCommands(int argc, const char* const* argv)
+{
+    const FirstPassResult firstPass = RunFirstPass(argc, argv);
+    if (firstPass.ExitCode)
+        return EndRun(*firstPass.ExitCode);
+    const FirstPassOptions& options = firstPass.Options;
+    if (options.ImageFileName)
+        return EndRun(WriteConfigImage(options.Gain0, options.Gain1, *options.ImageFileName));
+    if (options.Json)
+    {
+        const char* command = JsonCommand(options, argc, argv);
+        if (command == nullptr)
+        {
+            // Everything else prints as it goes, or asks; one document would hide it all.
+            PrintText("\n/json goes with /list, /status or /v.\n");
+            return EndRun(-1);
+        }
+        RunReport()["command"] = command;
+    }
+    if (options.ListCards)
+        return EndRun(ListCards());
+    return RunWithCard(options, argc, argv);
+}
+
+// Runs with everything the run prints held back, and prints the one JSON document instead.
+int RunForJson(int argc, const char* const* argv)
+{
+    COutputCapture capture;
+    if (!capture.Start())
+    {
+        PrintText("\nStandard output cannot be held back for the JSON document.\n");
+        return EndRun(-1);
+    }
+    const int exitCode = RunCommands(argc, argv);
+    PrintText(FinishRunReport(exitCode, capture.Finish()).c_str());
+    return exitCode;
 }
 
 } // namespace
@@ -72,13 +153,10 @@ int RunMistle(int argc, const char* const* argv)
     // for it and for an interruption at once.
     std::setvbuf(stdin, nullptr, _IONBF, 0);
     CatchInterruptions();
-    const FirstPassResult firstPass = RunFirstPass(argc, argv);
-    if (firstPass.ExitCode)
-        return EndRun(*firstPass.ExitCode);
-    const FirstPassOptions& options = firstPass.Options;
-    if (options.ImageFileName)
-        return EndRun(WriteConfigImage(options.Gain0, options.Gain1, *options.ImageFileName));
-    return RunWithCard(options, argc, argv);
+    // Known before the first pass, which may already print.
+    if (HasWord(argc, argv, "/json"))
+        return RunForJson(argc, argv);
+    return RunCommands(argc, argv);
 }
 
 } // namespace Corvane::Common

@@ -50,63 +50,72 @@ uint32_t Read32(const uint8_t* record, int32_t offset)
     return Read16(record, offset) | Read16(record, offset + 2) << 16;
 }
 
-void PrintElapsedTime(const ElapsedTimeField& field, const uint8_t* record, std::FILE* output)
-{
-    const uint32_t quarters = Read32(record, field.Offset);
-    PrintUnchecked(output, Formats.ElapsedTime, field.Name, quarters / QuartersPerDay,
-                   quarters / QuartersPerHour % 24, quarters / QuartersPerMinute % 60,
-                   quarters / QuartersPerSecond % 60);
-}
-
-void PrintEventCounter(const EventCounterField& field, const uint8_t* record, std::FILE* output)
+uint32_t EventCount(const EventCounterField& field, const uint8_t* record)
 {
     uint32_t value = 0;
     for (int32_t i = 0; i < field.Count && i < 4; ++i)
         value |= ByteAt(record, field.Offsets[i]) << (8 * i);
-    PrintUnchecked(output, Formats.EventCounter, field.Name, value);
-}
-
-void PrintAnalogChannels(const AnalogChannel* rows, const uint8_t* record, std::FILE* output)
-{
-    for (const AnalogChannel* row = rows; row && row->Name; ++row)
-    {
-        // Exact in double: a 16-bit count times a float factor.
-        const double value = Read16(record, row->Offset) * static_cast<double>(row->Scale) +
-                             static_cast<double>(row->Added);
-        PrintUnchecked(output, Formats.Analog, row->Name, value, row->Unit);
-    }
-}
-
-void PrintStatusFlags(const StatusFlag* rows, const uint8_t* record, std::FILE* output)
-{
-    for (const StatusFlag* row = rows; row && row->Name; ++row)
-    {
-        const bool set = (ByteAt(record, row->Offset) >> row->Bit & 1) != 0;
-        PrintUnchecked(output, Formats.Flag, row->Name, set ? "true" : "false");
-    }
-}
-
-void PrintClockStatus(const ClockStatusField& field, const uint8_t* record, std::FILE* output)
-{
-    const uint32_t status = ByteAt(record, field.Offset);
-    if (status >> 4 == 0)
-        PrintUnchecked(output, Formats.ClockOk, field.Name);
-    else
-        PrintUnchecked(output, Formats.ClockError, field.Name, status >> 4, status & 0x0F);
+    return value;
 }
 } // namespace
+
+StatusValues DecodeStatusRecord(const BoardProfile& profile, const uint8_t* record,
+                                bool withClockStatus)
+{
+    StatusValues values;
+    if (profile.ElapsedTime)
+    {
+        values.ElapsedTimeName = profile.ElapsedTime->Name;
+        values.ElapsedQuarterSeconds = Read32(record, profile.ElapsedTime->Offset);
+    }
+    if (profile.EventCounter)
+    {
+        values.EventCounterName = profile.EventCounter->Name;
+        values.EventCount = EventCount(*profile.EventCounter, record);
+    }
+    for (const AnalogChannel* row = profile.AnalogChannels; row && row->Name; ++row)
+        // Exact in double: a 16-bit count times a float factor.
+        values.Readings.push_back({row->Name,
+                                   Read16(record, row->Offset) * static_cast<double>(row->Scale) +
+                                       static_cast<double>(row->Added),
+                                   row->Unit});
+    for (const StatusFlag* row = profile.StatusFlags; row && row->Name; ++row)
+        values.Flags.push_back({row->Name, (ByteAt(record, row->Offset) >> row->Bit & 1) != 0});
+    if (withClockStatus && profile.ClockStatus)
+    {
+        const uint32_t status = ByteAt(record, profile.ClockStatus->Offset);
+        values.ClockStatus =
+            StatusValues::Clock{profile.ClockStatus->Name, status >> 4, status & 0x0F};
+    }
+    return values;
+}
 
 void PrintStatusRecord(const BoardProfile& profile, const uint8_t* record, bool withClockStatus,
                        std::FILE* output)
 {
-    if (profile.ElapsedTime)
-        PrintElapsedTime(*profile.ElapsedTime, record, output);
-    if (profile.EventCounter)
-        PrintEventCounter(*profile.EventCounter, record, output);
-    PrintAnalogChannels(profile.AnalogChannels, record, output);
-    PrintStatusFlags(profile.StatusFlags, record, output);
-    if (withClockStatus && profile.ClockStatus)
-        PrintClockStatus(*profile.ClockStatus, record, output);
+    const StatusValues values = DecodeStatusRecord(profile, record, withClockStatus);
+    // The lines go out in one write: a record has up to 111 of them.
+    std::string text;
+    if (values.ElapsedTimeName)
+    {
+        const uint32_t quarters = values.ElapsedQuarterSeconds;
+        text +=
+            FormatUnchecked(Formats.ElapsedTime, values.ElapsedTimeName, quarters / QuartersPerDay,
+                            quarters / QuartersPerHour % 24, quarters / QuartersPerMinute % 60,
+                            quarters / QuartersPerSecond % 60);
+    }
+    if (values.EventCounterName)
+        text += FormatUnchecked(Formats.EventCounter, values.EventCounterName, values.EventCount);
+    for (const StatusValues::Reading& reading : values.Readings)
+        text += FormatUnchecked(Formats.Analog, reading.Name, reading.Value, reading.Unit);
+    for (const StatusValues::Flag& flag : values.Flags)
+        text += FormatUnchecked(Formats.Flag, flag.Name, flag.Set ? "true" : "false");
+    if (values.ClockStatus && values.ClockStatus->Error == 0)
+        text += FormatUnchecked(Formats.ClockOk, values.ClockStatus->Name);
+    else if (values.ClockStatus)
+        text += FormatUnchecked(Formats.ClockError, values.ClockStatus->Name,
+                                values.ClockStatus->Error, values.ClockStatus->Type);
+    PrintText(text.c_str(), output);
 }
 
 void PrintStatusRecord(const uint8_t* record, bool withClockStatus, std::FILE* output)

@@ -43,6 +43,11 @@ CommandFrame VersionRequestFrame()
     return Header('V', 'N', '?');
 }
 
+CommandFrame StatusRequestFrame(bool extended)
+{
+    return extended ? Header('S', 'X', '?') : Header('S', 'T', '?');
+}
+
 CommandFrame BusSelectFrame(uint32_t bus)
 {
     CommandFrame frame = Header('I', 'S', '?');

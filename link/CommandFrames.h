@@ -16,6 +16,8 @@ constexpr uint32_t I2C_FRAME_DATA_BYTES = 8;
 constexpr uint32_t LOOP_BACK_BLOCK_BYTES = 16;
 
 CommandFrame VersionRequestFrame();
+// ST? or, for a board with the extended record, SX?.
+CommandFrame StatusRequestFrame(bool extended);
 CommandFrame BusSelectFrame(uint32_t bus);
 CommandFrame LoopBackRequestFrame();
 CommandFrame I2cReadFrame(uint32_t chip, uint32_t reg, uint32_t count);

@@ -187,6 +187,8 @@ bool CFirmwareLink::Request(const CommandFrame& frame, ExpectedAnswer answer)
         std::lock_guard<std::mutex> guard(AnswerMutex);
         Awaiting = true;
         Came = false;
+        Dropped = false;
+        Begun = false;
         Expected = answer;
         RequestSentWhole = sentWholeOnceSent;
     }
@@ -201,14 +203,34 @@ bool CFirmwareLink::AwaitAnswer(unsigned milliseconds)
 {
     std::unique_lock<std::mutex> lock(AnswerMutex);
     AnswerCame.wait_for(lock, std::chrono::milliseconds(milliseconds),
-                        [this] { return Came || !Running; });
+                        [this] { return Came || Dropped || !Running; });
     return Came;
+}
+
+bool CFirmwareLink::AnswerHasBegun()
+{
+    std::lock_guard<std::mutex> guard(AnswerMutex);
+    return Begun;
+}
+
+bool CFirmwareLink::AnswerWasDropped()
+{
+    std::lock_guard<std::mutex> guard(AnswerMutex);
+    return Dropped;
 }
 
 std::array<uint8_t, 8> CFirmwareLink::I2cReadData()
 {
     std::lock_guard<std::mutex> guard(AnswerMutex);
-    return ReadData;
+    std::array<uint8_t, 8> data{};
+    std::copy_n(Payload.begin(), data.size(), data.begin());
+    return data;
+}
+
+std::array<uint8_t, 64> CFirmwareLink::AnswerPayload()
+{
+    std::lock_guard<std::mutex> guard(AnswerMutex);
+    return Payload;
 }
 
 uint8_t CFirmwareLink::ReplyChar()
@@ -235,8 +257,7 @@ void CFirmwareLink::ReplyCame(ReplyKind kind, const uint8_t* payload, uint32_t s
     std::lock_guard<std::mutex> guard(AnswerMutex);
     if (!Answers(ExpectedAnswer::Form::Reply, kind, sentWhole))
         return;
-    if (kind == ReplyKind::IR)
-        std::copy_n(payload, ReadData.size(), ReadData.begin());
+    std::copy_n(payload, std::min<size_t>(ReplyPayloadSize(kind), Payload.size()), Payload.begin());
     Answered();
 }
 
@@ -247,9 +268,20 @@ void CFirmwareLink::WriteAcknowledged(uint32_t sentWhole)
         Answered();
 }
 
+void CFirmwareLink::ReplyDropped(ReplyKind kind, uint32_t sentWhole)
+{
+    std::lock_guard<std::mutex> guard(AnswerMutex);
+    if (!Answers(ExpectedAnswer::Form::Reply, kind, sentWhole))
+        return;
+    Awaiting = false;
+    Dropped = true;
+    AnswerCame.notify_all();
+}
+
 void CFirmwareLink::ByteCame(uint8_t byte, uint32_t sentWhole)
 {
     std::lock_guard<std::mutex> guard(AnswerMutex);
+    Begun = Begun || (Awaiting && sentWhole >= RequestSentWhole);
     if (!Answers(ExpectedAnswer::Form::FirstByte, ReplyKind::None, sentWhole))
         return;
     FirstByteCame = byte;

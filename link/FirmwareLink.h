@@ -62,11 +62,19 @@ public:
     // Sends a request whose answer AwaitAnswer then waits for.
     bool Request(const CommandFrame& frame, ExpectedAnswer answer);
     // Waits at most the given time for the answer to the last request. True once it has come
-    // (again on later calls, until the next request); false when it has not, or Shutdown came.
+    // (again on later calls, until the next request); false when it has not, when it stopped
+    // halfway and was dropped, or Shutdown came.
     bool AwaitAnswer(unsigned milliseconds);
+    // True once the reply that answers the last request has stopped halfway and been dropped.
+    bool AnswerWasDropped();
+    // True once any byte has come since the last request went out whole: an answer may be on its
+    // way.
+    bool AnswerHasBegun();
 
     // The answer's data: the eight bytes of an I2C read, the byte after the self-reconfigure order.
     std::array<uint8_t, 8> I2cReadData();
+    // The payload of the reply that answered, up to its first 64 bytes (a status record whole).
+    std::array<uint8_t, 64> AnswerPayload();
     uint8_t ReplyChar();
 
     // Set while the run goes on: from the start of the receiver thread until Shutdown.
@@ -95,6 +103,7 @@ private:
     void ReplyCame(ReplyKind kind, const uint8_t* payload, uint32_t sentWhole) override;
     void WriteAcknowledged(uint32_t sentWhole) override;
     void ByteCame(uint8_t byte, uint32_t sentWhole) override;
+    void ReplyDropped(ReplyKind kind, uint32_t sentWhole) override;
     // Under AnswerMutex: whether an answer of this form, begun when sentWhole frames had gone out
     // whole, answers the request that waits.
     bool Answers(ExpectedAnswer::Form form, ReplyKind kind, uint32_t sentWhole) const;
@@ -108,9 +117,11 @@ private:
     std::condition_variable AnswerCame;
     bool Awaiting = false;
     bool Came = false;
+    bool Dropped = false;
+    bool Begun = false;
     ExpectedAnswer Expected = FirstByte;
     uint32_t RequestSentWhole = 0; // the count of frames sent whole once the request is
-    std::array<uint8_t, 8> ReadData{};
+    std::array<uint8_t, 64> Payload{};
     uint8_t FirstByteCame = 0;
 
     // The receiver polls without pause while a request of the main thread is owed an answer; a

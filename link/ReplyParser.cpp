@@ -113,7 +113,10 @@ void CReplyParser::AbandonPayload()
         return;
     PrintTo(Output, "\nThe reply %s= stopped after %u of %u bytes; it was dropped.\n", Code(),
             Received, ReplyPayloadSize(Kind));
+    const ReplyKind dropped = Kind;
     EndReply();
+    if (Sink != nullptr)
+        Sink->ReplyDropped(dropped, MarkerSentWhole);
 }
 
 const char* CReplyParser::Code() const

@@ -49,6 +49,8 @@ public:
     virtual void WriteAcknowledged(uint32_t sentWhole) = 0;
     // Any byte that came outside a payload.
     virtual void ByteCame(uint8_t byte, uint32_t sentWhole) = 0;
+    // A reply whose payload stopped coming, dropped with its line.
+    virtual void ReplyDropped(ReplyKind, uint32_t) {}
 
 protected:
     virtual ~IReplySink() = default;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // Lets the compiler check the arguments of our own formatted printing, with the C library's
 // (not the Windows run-time's) notion of the formats.
@@ -24,6 +25,9 @@ int Print(const char* format, ...) MISTLE_PRINTF_FORMAT(1, 2);
 int PrintTo(std::FILE* output, const char* format, ...) MISTLE_PRINTF_FORMAT(2, 3);
 // The same for a format the compiler cannot check (the status lines keep theirs in arrays).
 int PrintUnchecked(std::FILE* output, const char* format, ...);
+
+// The text that PrintUnchecked would write, for a caller that writes many lines in one piece.
+std::string FormatUnchecked(const char* format, ...);
 
 // Text as it is, in one piece.
 void PrintText(const char* text, std::FILE* output = stdout);

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 #else
-#include <filesystem>
+#include <cstdlib>
 #endif
 
 namespace Corvane::Common
@@ -116,15 +116,23 @@ void CProcessLock::Release()
 
 #else
 
+namespace
+{
+
+// The system's folder for lock files, the same for every process of the host whatever its
+// TMPDIR or private /tmp. The test suites give each run a folder of its own instead, so that
+// they neither wait for nor hold up each other or a run on the host; nothing else sets it.
+std::string LockFolder()
+{
+    const char* forTests = std::getenv("MISTLE_TEST_LOCK_FOLDER");
+    return forTests != nullptr && *forTests != '\0' ? forTests : "/run/lock";
+}
+
+} // namespace
+
 LockOutcome CProcessLock::Acquire(const std::string& name, unsigned timeoutMilliseconds)
 {
-    // The system's temporary folder, as every program finds it.
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error)
-        folder = "/tmp";
-    return File.Acquire((folder / (name + ".lock")).string(),
-                        static_cast<int>(timeoutMilliseconds));
+    return File.Acquire(LockFolder() + "/" + name + ".lock", static_cast<int>(timeoutMilliseconds));
 }
 
 void CProcessLock::Release()

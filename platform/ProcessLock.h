@@ -7,9 +7,9 @@
 namespace Corvane::Common
 {
 
-// A lock between processes by name, held until the object goes or the process ends: a named mutex
-// on Windows, a lock file in the system's temporary folder elsewhere (so runs that share that
-// folder exclude each other). The holder leaves its process id where a waiting process finds it:
+// A lock between processes by name for the whole host, held until the object goes or the process
+// ends: a global named mutex on Windows, a lock file in /run/lock elsewhere (whatever TMPDIR or a
+// private /tmp says). The holder leaves its process id where a waiting process finds it:
 // in the lock file, or on Windows in a shared memory section named after the mutex.
 class CProcessLock
 {

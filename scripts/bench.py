@@ -175,6 +175,18 @@ def version(platform, runs):
     return {"wall_s": statistics.median(walls)}
 
 
+def status(platform, runs):
+    walls = [run_once(platform, ["/status"], "[gen3]\nindex = 0\n")[0] for _ in range(runs)]
+    return {"wall_s": statistics.median(walls)}
+
+
+def card_list(platform, runs):
+    """The list of a host with a Gen 3 card at every library index."""
+    cards = "".join("[gen3]\nindex = %d\nserial = %d\n" % (i, 10001 + i) for i in range(15))
+    walls = [run_once(platform, ["/list"], cards)[0] for _ in range(runs)]
+    return {"wall_s": statistics.median(walls)}
+
+
 def i2c_verify(platform, runs):
     """A verify of 20 bytes that match: the device is written once, in a state file."""
     with open(platform.local("verify.bin"), "wb") as file:
@@ -269,6 +281,8 @@ MEASUREMENTS = [
     ("flash /w+/c 64 KiB, 256-byte pages", lambda p, n: flash_transfer(p, n, "0x105", 64 * 1024)),
     ("/i2c_rd 255 bytes", i2c_read),
     ("/v", version),
+    ("/status", status),
+    ("/list, 15 Gen 3 cards", card_list),
     ("/i2c_vr 20 bytes", i2c_verify),
     ("console idle 10 s", lambda p, n: console_idle(p, min(n, 3))),
     ("console request-to-reply, idle", lambda p, n: console_latency(p, "idle")),

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Measures mistle's speed against the stand-in board libraries: flash write plus compare on a card
 # with 512-byte and one with 256-byte boot-loader pages, a 128 KiB write alone of a new image and of
-# the image the flash already holds, an I2C read to a file, "/v", an I2C verify,
-# the CPU that an idle console costs, and the time from a console request to its decoded reply. Builds release
-# tools of their own (build/bench-linux, build/bench-windows) so the normal builds are untouched,
+# the image the flash already holds, an I2C read to a file, "/v", "/status", "/list" of a host with
+# 15 Gen 3 cards, an I2C verify, the CPU that an idle console costs, and the time from a console
+# request to its decoded reply. Builds release tools of their own (build/bench-linux,
+# build/bench-windows) so the normal builds are untouched,
 # runs each measurement several times and reports medians: one table on standard output, and the
 # same rows as CSV (the file given as first argument, else build/bench/bench-<date>.csv) so that
 # two runs can be compared. The Windows rows run under wine, in a prefix of their own

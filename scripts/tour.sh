@@ -31,8 +31,11 @@ rm -rf "$files"
 mkdir -p "$files/tmp"
 log="$files/step.log"
 # The simulated cards are the tour's own: it keeps their card locks in a temporary folder of its
-# own, so that no other run of the tool on the machine (a console left open) holds them up.
+# own (the seam of the tests), so that no other run of the tool on the machine (a console left
+# open) holds them up.
 TMPDIR=$(realpath "$files/tmp")
+MISTLE_TEST_LOCK_FOLDER=$TMPDIR
+export MISTLE_TEST_LOCK_FOLDER
 export TMPDIR
 
 mistle() { "$tool" "$@"; }

@@ -196,6 +196,17 @@ bool FlashLayoutIsKnown()
     return false;
 }
 
+namespace
+{
+uint16_t LastVersionNumbers[4] = {};
+bool VersionRead = false;
+} // namespace
+
+const uint16_t* BootloaderVersionNumbers()
+{
+    return VersionRead ? LastVersionNumbers : nullptr;
+}
+
 bool ReadBootloaderVersion()
 {
     if (!StartFromEmptyMailbox())
@@ -212,6 +223,9 @@ bool ReadBootloaderVersion()
               MicrocontrollerPatienceMilliseconds());
         return false;
     }
+    for (size_t i = 0; i < 4; ++i)
+        LastVersionNumbers[i] = static_cast<uint16_t>(LittleEndian16(version + 2 * i));
+    VersionRead = true;
     Print("\nBootloader Version: %u.%u.%u.%u\n", LittleEndian16(version),
           LittleEndian16(version + 2), LittleEndian16(version + 4), LittleEndian16(version + 6));
     return true;

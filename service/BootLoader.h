@@ -16,6 +16,8 @@ bool FlashLayoutIsKnown();
 
 // Prints the boot loader's version.
 bool ReadBootloaderVersion();
+// The four numbers of the version that ReadBootloaderVersion read last; null before one is read.
+const uint16_t* BootloaderVersionNumbers();
 
 bool WriteFlashPages(uint32_t size, const uint8_t* data, uint32_t address);
 bool ReadFlashPages(uint32_t size, uint8_t* buffer, uint32_t address);

@@ -7,8 +7,8 @@
         assert run.output == "\\nBootloader Version: 1.3.0.5\\n" and run.code == 0
         run = tool.run("/v", config=tool.card("serial = 7\\n"))  # ... or a configuration text
 
-tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None, wrapper=(),
-         timeout=20) -> Run(output, code, timed_out, seconds)
+tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None, locks=None,
+         wrapper=(), timeout=20) -> Run(output, code, timed_out, seconds)
   arguments  strings; a pathlib.Path is passed as the tool sees it (on drive Z: under wine)
   input      standard input, then the steps; standard input closes after the last step
   steps      After(text, send="", delay=0, signal=0): once the output shows text (after where the
@@ -16,12 +16,14 @@ tool.run(*arguments, input="", steps=(), config="", libraries=True, tmpdir=None,
              the signal (only where tool.signals)
   config     the stand-in's configuration: a scenario's file name, or the text of one
   libraries  False: the board libraries cannot be found
-  tmpdir     the run's TMPDIR, where the tool keeps its card locks on Linux; default tool.dir/tmp
+  tmpdir     the run's TMPDIR; default tool.dir/tmp
+  locks      the folder of the card locks on Linux, in place of /run/lock; default tmpdir
   wrapper    a program that starts the tool, given before its path: ("sh", "-c", "...", "sh")
   timeout    seconds before the run is killed (timed_out); under wine tool.startup is added
 Run.output is standard output byte for byte as text (latin-1), with the carriage returns that
 the Windows run-time adds before each new line taken out; Run.code as a shell sees it (FAILURE
-for the tool's -1).
+for the tool's -1). The output of every run with "/json" that ends by itself is checked against
+the JSON Schema of the repository.
 
 tool.dir is the test's own empty folder, where the tool runs (relative names land there);
 tool.file(name, data) writes a file there and returns its path; tool.state and tool.trace are
@@ -35,12 +37,14 @@ and cardstate.read() reads a state file.
 
 import collections
 import contextlib
+import json
 import os
 import pathlib
 import subprocess
 import threading
 import time
 
+import jsonschema
 import pytest
 
 FAILURE = 255
@@ -49,6 +53,7 @@ After = collections.namedtuple("After", "text send delay signal", defaults=("", 
 Run = collections.namedtuple("Run", "output code timed_out seconds")
 
 WINE = os.environ.get("MISTLE_WINE", "")
+SCHEMA = json.loads((pathlib.Path(__file__).parents[2] / "mistle-output.schema.json").read_text())
 
 
 def pattern(size, seed):
@@ -131,8 +136,8 @@ class Tool:
         return ("[host]\n" + (f"state = {self.host(self.state)}\n" if state else "") +
                 (f"trace = {self.host(self.trace)}\n" if trace else ""))
 
-    def _environment(self, config, libraries, tmpdir):
-        environment = dict(os.environ, TMPDIR=str(tmpdir))
+    def _environment(self, config, libraries, tmpdir, locks):
+        environment = dict(os.environ, TMPDIR=str(tmpdir), MISTLE_TEST_LOCK_FOLDER=str(locks))
         environment.pop("TVXSIM_CONFIG", None)
         if libraries:
             variable, separator = ("WINEPATH", ";") if WINE else ("LD_LIBRARY_PATH", ":")
@@ -149,16 +154,18 @@ class Tool:
         return environment
 
     def run(self, *arguments, input="", steps=(), config="", libraries=True, tmpdir=None,
-            wrapper=(), timeout=20):
+            locks=None, wrapper=(), timeout=20):
         tmpdir = tmpdir or self.dir / "tmp"
+        locks = locks or tmpdir
         os.makedirs(tmpdir, exist_ok=True)
+        os.makedirs(locks, exist_ok=True)
         command = [*wrapper, *([WINE] if WINE else []), os.environ["MISTLE_TOOL"]]
         command += [self.host(a) if isinstance(a, pathlib.PurePath) else a for a in arguments]
         data = input.encode("latin-1") if isinstance(input, str) else input
         started = time.monotonic()
         process = subprocess.Popen(command, cwd=self.dir, stdin=subprocess.PIPE,
                                    stdout=subprocess.PIPE,
-                                   env=self._environment(config, libraries, tmpdir))
+                                   env=self._environment(config, libraries, tmpdir, locks))
         output = _Output(process.stdout)
         feeder = threading.Thread(target=_feed, args=(process, output, data, steps), daemon=True)
         feeder.start()
@@ -174,16 +181,22 @@ class Tool:
         feeder.join(10)
         process.stdout.close()
         code = process.returncode
+        if "/json" in arguments and not timed_out:
+            jsonschema.validate(json.loads(output.text()), SCHEMA)
         return Run(output.text(), 128 - code if code < 0 else code, timed_out, seconds)
 
 
 @pytest.fixture(scope="session", autouse=True)
 def wine_server():
-    """One wine server for the whole file, rather than one start-up for each run of the tool."""
+    """One wine server for the whole file, rather than one start-up for each run of the tool; the
+    files run one after the other in their prefix, so the last one's server ends with it."""
+    wine = pathlib.Path(WINE or "wine")
+    server = wine.with_name(wine.name.replace("wine", "wineserver"))
     if WINE:
-        server = pathlib.Path(WINE).with_name(pathlib.Path(WINE).name.replace("wine", "wineserver"))
-        subprocess.run([str(server), "-p30"], stderr=subprocess.DEVNULL, check=False)
+        subprocess.run([server, "-p"], stderr=subprocess.DEVNULL, check=False)
     yield
+    if WINE:
+        subprocess.run([server, "-k"], stderr=subprocess.DEVNULL, check=False)
 
 
 @pytest.fixture

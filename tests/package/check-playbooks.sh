@@ -20,7 +20,7 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work"
 export TMPDIR=$work ANSIBLE_LOCAL_TEMP=$work/ansible ANSIBLE_REMOTE_TEMP=$work/ansible ANSIBLE_NOCOLOR=1
 host() { # NAME CARD_SECTIONS... : a scenario and the inventory lines of one host
     mkdir "$work/tmp-$1" && printf '%s\n' "${@:2}" "[host]" "state = $work/$1.state" >"$1.ini"
-    printf '    %s:\n      mistle_environment: {TVXSIM_CONFIG: %s, TMPDIR: %s, LD_LIBRARY_PATH: %s}\n' \
+    printf '    %s:\n      mistle_environment: {TVXSIM_CONFIG: %s, MISTLE_TEST_LOCK_FOLDER: %s, LD_LIBRARY_PATH: %s}\n' \
         "$1" "$work/$1.ini" "$work/tmp-$1" "$simlib"
 }
 {
@@ -35,7 +35,7 @@ head -c 4096 /dev/urandom >image.bin
 
 ansible-playbook -i inventory.yml "$playbooks/firmware-versions.yml" >versions.log 2>&1 || fail "$(cat versions.log)"
 for line in "host-a 10001 firmware 2.4.0.17" "host-a 10002 boot loader 1.3.0.5" \
-    "host-b only-card boot loader 1.3.0.5" "host-c 30001 boot loader 1.3.0.5"; do
+    "host-b 20001 boot loader 1.3.0.5" "host-c 30001 boot loader 1.3.0.5"; do
     grep -qF "\"$line\"" versions.log || fail "no line '$line' in"$'\n'"$(cat versions.log)"
 done
 
