@@ -15,18 +15,13 @@ namespace
 {
 using Record = std::array<uint8_t, 64>;
 
-void Put16(Record& record, size_t offset, uint32_t value)
-{
-    record[offset] = static_cast<uint8_t>(value);
-    record[offset + 1] = static_cast<uint8_t>(value >> 8);
-}
-
+// Little-endian 16-bit words from offset on.
 void Put16s(Record& record, size_t offset, std::initializer_list<uint32_t> values)
 {
     for (uint32_t value : values)
     {
-        Put16(record, offset, value);
-        offset += 2;
+        record[offset++] = static_cast<uint8_t>(value);
+        record[offset++] = static_cast<uint8_t>(value >> 8);
     }
 }
 

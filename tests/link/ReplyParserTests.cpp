@@ -48,8 +48,6 @@ public:
     std::string Notes;
 };
 
-const std::string RefusedStatus = "This board does not support ST? (Status). Please use "
-                                  "SX? (Extended Status) instead.\n";
 const std::string RefusedExtended = "This board does not support SX? (Extended Status). "
                                     "Please use ST? (Status) instead.\n";
 
@@ -58,15 +56,12 @@ const std::string RefusedExtended = "This board does not support SX? (Extended S
 const ReplyCase ReplyCases[] = {
     {"status", "ST=" + Record32 + "z", false, "0x53 0x54 \nST=\n[record a0..af clock=0]\n0x7a ",
      "ST@2"},
-    {"status refused", "ST=" + Record32 + "z", true, "0x53 0x54 \n" + RefusedStatus + "0x7a ",
-     "ST@2"},
     {"extended status", "xSX=" + Record32 + Record32, true,
      "0x78 0x53 0x58 \nSX=\n[record a0..af clock=1]\n", "SX@3"},
     {"extended refused", "SX=" + Record32 + Record32, false, "0x53 0x58 \n" + RefusedExtended,
      "SX@2"},
     {"unknown code", "QQ=", false, "0x51 0x51 0x3d ", ""},
     {"unknown acknowledgement", "XW!", false, "0x58 0x57 0x21 ", ""},
-    {"write acknowledged", "IW!", false, "0x49 0x57 ", "IW!@2"},
     {"code inside a payload", std::string("VN=\1\0\2\0\3\0ST=", 12), false,
      "0x56 0x4e \nVN=1.2.3.21587\n0x3d ", "VN@2"},
     {"log", "LG=" + std::string(1024, 'V') + "!", false, "0x4c 0x47 \nLG=\n\n\n0x21 ", "LG@2"},

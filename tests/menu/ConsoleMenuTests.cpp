@@ -56,15 +56,6 @@ size_t Count(const std::string& text, const std::string& part)
 const std::string Border(79, '-');
 const std::string Blank = "-" + std::string(77, ' ') + "-\n";
 const std::string Prompt = "\nSelect option:> ";
-const std::string CardMenuRound =
-    "\n" + Border +
-    "\n-                            Select a card to use                             -\n" + Border +
-    "\n" + Blank +
-    "-    TVX-3A-KX410 S/N: 1001...............................................1   -\n"
-    "-    TVX-3A-KX410 S/N: 1002                                               2   -\n"
-    "-    TVX-3C-KX820 S/N: 77.................................................3   -\n" +
-    Blank + Border + "\n" + Prompt;
-
 void FillCardMenu(CConsoleMenu& menu, std::FILE*, std::FILE*)
 {
     menu.AddItem("TVX-3A-KX410 S/N: 1001", 15);
@@ -213,10 +204,15 @@ TEST(ConsoleMenu, EndOfInputEndsTheMenu)
     EXPECT_EQ(Count(run.Printed, Prompt), 2u);
 }
 
+// The card menu's round is compared whole by test_card_selection.py; here a line longer than the
+// input buffer is refused once, with its first 79 characters, and the menu drawn again once.
 TEST(ConsoleMenu, OverlongLineIsOneBadSelection)
 {
     const MenuRun run = RunMenu(std::string(100, '7') + "\n1\n", FillCardMenu);
     EXPECT_EQ(run.Result, 15);
-    EXPECT_EQ(run.Printed,
-              CardMenuRound + "\nBad selection : '" + std::string(79, '7') + "'\n" + CardMenuRound);
+    EXPECT_EQ(Count(run.Printed, "\nBad selection"), 1u);
+    EXPECT_NE(run.Printed.find(Prompt + "\nBad selection : '" + std::string(79, '7') + "'\n\n" +
+                               Border + "\n-   "),
+              std::string::npos);
+    EXPECT_EQ(Count(run.Printed, Prompt), 2u);
 }

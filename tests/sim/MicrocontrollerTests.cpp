@@ -14,7 +14,6 @@ namespace
 
 const uint32_t TX_READY = 0x1000;
 const uint32_t RX_EMPTY = 0x0200;
-const uint32_t SERVICE_MODE = 0x4000;
 
 class Microcontroller : public testing::Test
 {
@@ -46,17 +45,6 @@ TEST_F(Microcontroller, TxReadyReturnsAfterTheConfiguredReadsFollowingEachByte)
     EXPECT_EQ(McuReceived3(0), (std::vector<uint8_t>{0x56, 0x4E}));
     EXPECT_EQ(Count3(0, "tx_overruns"), 1u);
     EXPECT_EQ(Count3(0, "mailbox_reads"), 4u);
-}
-
-TEST_F(Microcontroller, ModesShowInTheMailbox)
-{
-    Map("[gen3]\nindex = 0\nmcu = service\n[gen3]\nindex = 1\nmcu = absent\n"
-        "[gen3]\nindex = 2\ntx_ready = never\n");
-    EXPECT_EQ(Mailbox() & SERVICE_MODE, SERVICE_MODE);
-    EXPECT_EQ(Peek3(1, 2, MAILBOX_BYTE), RX_EMPTY) << "nothing answers, nothing waits";
-    EXPECT_EQ(Peek3(2, 2, MAILBOX_BYTE) & (TX_READY | SERVICE_MODE), 0u);
-    Card.Register(MAILBOX) = 0x0541; // a boot-channel byte
-    EXPECT_EQ(Count3(0, "boot_channel_bytes"), 1u);
 }
 
 TEST_F(Microcontroller, BytesWaitUntilAcknowledged)

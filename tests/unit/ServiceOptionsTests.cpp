@@ -30,15 +30,3 @@ TEST(ServiceOptions, TheOptionWordsOfEveryModeEndAnOptionsWordsAndNoOtherWordDoe
     for (const char* name : {"/home/me/fw.bin", "/x", "/V", "/vv", "/"})
         EXPECT_STREQ(Parse({"/w", name})[0].Arguments.FileName, name);
 }
-
-TEST(ServiceOptions, WordsThatSayNothingAndTheCompareThatEndsTheRun)
-{
-    const auto requests = Parse({"/r", "", "twelve", "size", "/c", "in.bin", "8", "/v", "/w"});
-    ASSERT_EQ(requests.size(), 2u) << "nothing after /c";
-    EXPECT_EQ(requests[0].Arguments.FileName, nullptr) << "an empty word is no file name";
-    EXPECT_EQ(requests[0].Arguments.Offset, 0u);
-    EXPECT_FALSE(requests[0].Arguments.Size.has_value());
-    EXPECT_STREQ(requests[0].Arguments.NotANumber, "twelve") << "kept to be refused";
-    EXPECT_EQ(requests[1].Operation, ServiceOperation::CompareFlash);
-    EXPECT_EQ(requests[1].Arguments.Offset, 8u);
-}
