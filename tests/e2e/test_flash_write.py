@@ -102,8 +102,9 @@ def text_of(document):
     ("fault = refuse\n", [], W, "write",
      {"pages_written": 4, "verified": False, "differing_bytes": len(NOT_ERASED),
       "differences": erased_differences(0)}),
-    ("", [], ["/c", "image.bin", "0x300"], "compare",
-     {"matches": False, "differing_bytes": len(NOT_ERASED), "differences": erased_differences(0x300)}),
+    ("", [], ["/c", "image.bin", "0x300"], "compare", {
+        "matches": False, "differing_bytes": len(NOT_ERASED),
+        "differences": erased_differences(0x300)}),
     ("", [W], ["/c", "image.bin", "0"], "compare", {"matches": True, "differences": []}),
     ("", [W], ["/r", "out.bin", "0x100", "0x300"], "read",
      {"file": "out.bin", "offset": 0x100, "size": 0x300}),

@@ -97,7 +97,6 @@ def test_version_document_names_the_program_and_the_version(tool, config, argume
     ("[gen3]\nindex = 0\nfault = silent\n", ["/v"], True),
     ("", ["/sn", "4", "/v"], True),
     ("boot-loader.ini", ["/w", "missing.bin", "0"], True),
-    ("", ["/c", "image.bin", "0"], True),  # an option of service mode
     ("", ["/bus", "1"], True),  # /json serves /list, /status, /v, /w, /c and /r only
 ])
 def test_failures_give_one_document_with_the_message(tool, config, arguments, libraries):
