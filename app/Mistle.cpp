@@ -59,10 +59,12 @@ int RunApplicationMode(const FirstPassOptions& options, int argc, const char* co
 int RunServiceModeReporting(const FirstPassOptions& options, int argc, const char* const* argv)
 {
     RunReport()["program"] = "boot_loader";
+    ServiceResults results;
     const int exitCode = RunServiceMode(options.ApplicationModeCheck, options.ServiceModeCheck,
-                                        argc, argv, IsOptionWord, IsApplicationOption);
+                                        argc, argv, IsOptionWord, IsApplicationOption, results);
     if (const uint16_t* version = BootloaderVersionNumbers())
         RunReport()["version"] = VersionDocument(version);
+    ReportServiceResults(results);
     return exitCode;
 }
 
@@ -92,15 +94,23 @@ bool HasWord(int argc, const char* const* argv, const char* word)
     return false;
 }
 
-// What the JSON document reports on; null for a run that "/json" does not serve.
+// What the JSON document reports on; null for a run that "/json" does not serve. Of the options
+// that may stand together, the first names the document, which holds what each of them found.
 const char* JsonCommand(const FirstPassOptions& options, int argc, const char* const* argv)
 {
     if (options.ListCards)
         return "list";
     if (options.ReadStatus)
         return "status";
-    if (HasWord(argc, argv, "/v"))
-        return "version";
+    const struct
+    {
+        const char* Word;
+        const char* Command;
+    } commands[] = {{"/v", "version"}, {"/w", "write"}, {"/c", "compare"}, {"/r", "read"}};
+    for (int i = 1; i < argc; ++i)
+        for (const auto& command : commands)
+            if (IsWord(argv[i], command.Word))
+                return command.Command;
     return nullptr;
 }
 
@@ -118,7 +128,7 @@ int RunCommands(int argc, const char* const* argv)
         if (command == nullptr)
         {
             // Everything else prints as it goes, or asks; one document would hide it all.
-            PrintText("\n/json goes with /list, /status or /v.\n");
+            PrintText("\n/json goes with /list, /status, /v, /w, /c or /r.\n");
             return EndRun(-1);
         }
         RunReport()["command"] = command;

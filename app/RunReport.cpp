@@ -22,6 +22,49 @@ nlohmann::ordered_json VersionDocument(const uint16_t* numbers)
     return version;
 }
 
+namespace
+{
+
+nlohmann::ordered_json RangeDocument(const FlashRange& range)
+{
+    return {{"file", range.FileName}, {"offset", range.Offset}, {"size", range.Size}};
+}
+
+// Adds the comparison's verdict under the name that says what a match means for the command.
+void AddComparison(nlohmann::ordered_json& document, const char* matchName,
+                   const FlashComparison& comparison)
+{
+    document[matchName] = comparison.DifferingBytes == 0;
+    document["differing_bytes"] = comparison.DifferingBytes;
+    nlohmann::ordered_json& differences = document["differences"] = nlohmann::ordered_json::array();
+    for (const FlashDifference& difference : comparison.Shown)
+        differences.push_back({{"offset", difference.Offset},
+                               {"expected", difference.Expected},
+                               {"read", difference.Read}});
+}
+
+} // namespace
+
+void ReportServiceResults(const ServiceResults& results)
+{
+    if (results.Write)
+    {
+        nlohmann::ordered_json write = RangeDocument(results.Write->Range);
+        write["pages_written"] = results.Write->PagesWritten;
+        write["pages_unchanged"] = results.Write->PagesUnchanged;
+        AddComparison(write, "verified", results.Write->ReadBack);
+        RunReport()["write"] = write;
+    }
+    if (results.Compare)
+    {
+        nlohmann::ordered_json compare = RangeDocument(results.Compare->Range);
+        AddComparison(compare, "matches", results.Compare->Comparison);
+        RunReport()["compare"] = compare;
+    }
+    if (results.Read)
+        RunReport()["read"] = RangeDocument(*results.Read);
+}
+
 std::string LastPrintedLine(const std::string& printedText)
 {
     size_t end = printedText.size();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/ServiceMode.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -14,6 +16,9 @@ nlohmann::ordered_json& RunReport();
 
 // A version as four numbers and as the text "a.b.c.d".
 nlohmann::ordered_json VersionDocument(const uint16_t* numbers);
+
+// Adds what the service-mode options found: "write", "compare" and "read".
+void ReportServiceResults(const ServiceResults& results);
 
 // The document of a run that ended with this exit code: what the commands gathered, the exit
 // code and, for a failed run, the message the run printed last (from the text it would have

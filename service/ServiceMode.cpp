@@ -50,7 +50,12 @@ bool LoadInputFile(const char* option, const ServiceArguments& arguments,
     return true;
 }
 
-int ReadFlashToFile(const ServiceArguments& arguments)
+FlashRange RangeOf(const ServiceArguments& arguments, uint32_t size)
+{
+    return {arguments.FileName, arguments.Offset, size};
+}
+
+int ReadFlashToFile(const ServiceArguments& arguments, ServiceResults& results)
 {
     if (arguments.FileName == nullptr)
     {
@@ -89,54 +94,65 @@ int ReadFlashToFile(const ServiceArguments& arguments)
         return -1;
     }
     PrintText("...done\n");
+    results.Read = RangeOf(arguments, size);
     return 0;
 }
 
-// Prints the first differences between the flash and what it should hold, then the two lines
-// that end a compare; returns the exit code.
-int ReportComparison(uint32_t address, const std::vector<uint8_t>& flash,
-                     const std::vector<uint8_t>& expected, const char* matchLine)
+// The flash, from this address on, against what it should hold.
+FlashComparison Compare(uint32_t address, const std::vector<uint8_t>& flash,
+                        const std::vector<uint8_t>& expected)
 {
-    const uint32_t shownDifferences = 10;
-    uint32_t differences = 0;
+    const size_t shownDifferences = 10;
+    FlashComparison comparison;
     for (size_t i = 0; i < expected.size(); ++i)
     {
         if (flash[i] == expected[i])
             continue;
-        if (differences < shownDifferences)
-            Print("Error at 0x%06x: got 0x%02x expected 0x%02x.\n",
-                  address + static_cast<uint32_t>(i), flash[i], expected[i]);
-        ++differences;
+        if (comparison.Shown.size() < shownDifferences)
+            comparison.Shown.push_back({address + static_cast<uint32_t>(i), expected[i], flash[i]});
+        ++comparison.DifferingBytes;
     }
-    if (differences == 0)
+    return comparison;
+}
+
+// Prints the differences, then the two lines that end a failed compare, or the match line;
+// returns the exit code.
+int ReportComparison(const FlashComparison& comparison, const char* matchLine)
+{
+    for (const FlashDifference& difference : comparison.Shown)
+        Print("Error at 0x%06x: got 0x%02x expected 0x%02x.\n", difference.Offset, difference.Read,
+              difference.Expected);
+    if (comparison.DifferingBytes == 0)
     {
         PrintText(matchLine);
         return 0;
     }
     PrintText("\nReadback data does not match input verification file!");
-    Print("\n%u bytes contained errors.\n", differences);
+    Print("\n%u bytes contained errors.\n", comparison.DifferingBytes);
     return -1;
 }
 
 // Writes the pages that do not yet hold the file and checks what they hold afterwards. The last
-// line, which scripts read, counts the pages written and those that already held the file.
-int WriteFileToFlash(const ServiceArguments& arguments)
+// line counts the pages written and those that already held the file.
+int WriteFileToFlash(const ServiceArguments& arguments, ServiceResults& results)
 {
     std::vector<uint8_t> image;
     if (!LoadInputFile("/w", arguments, image))
         return -1;
     FlashPages pages;
-    if (!WriteFlashRange(arguments.Offset, image.data(), static_cast<uint32_t>(image.size()),
-                         pages))
+    const auto size = static_cast<uint32_t>(image.size());
+    if (!WriteFlashRange(arguments.Offset, image.data(), size, pages))
         return -1;
-    if (ReportComparison(pages.Address, pages.Held, pages.Intended, "") != 0)
+    results.Write = FlashWriteResult{RangeOf(arguments, size), pages.Written, pages.Unchanged,
+                                     Compare(pages.Address, pages.Held, pages.Intended)};
+    if (ReportComparison(results.Write->ReadBack, "") != 0)
         return -1;
     Print("\nPages written: %u, already holding the file: %u; the flash matches the file.\n",
           pages.Written, pages.Unchanged);
     return 0;
 }
 
-int CompareFlashWithFile(const ServiceArguments& arguments)
+int CompareFlashWithFile(const ServiceArguments& arguments, ServiceResults& results)
 {
     std::vector<uint8_t> expected;
     if (!LoadInputFile("/c", arguments, expected))
@@ -146,8 +162,9 @@ int CompareFlashWithFile(const ServiceArguments& arguments)
     if (!ReadFlashRange(arguments.Offset, flash.data(), size))
         return -1;
     Print("\nVerifying AVR application ( %u bytes @ %u )...\n", size, arguments.Offset);
-    return ReportComparison(arguments.Offset, flash, expected,
-                            "\n...done, data matches input file.\n");
+    results.Compare =
+        FlashCompareResult{RangeOf(arguments, size), Compare(arguments.Offset, flash, expected)};
+    return ReportComparison(results.Compare->Comparison, "\n...done, data matches input file.\n");
 }
 
 // The first word that is an option of application mode only; null when there is none.
@@ -171,16 +188,18 @@ bool OutputNamesAreUsable(const std::vector<ServiceRequest>& requests)
     return true;
 }
 
-int CarryOut(const ServiceRequest& request)
+int CarryOut(const ServiceRequest& request, ServiceResults& results)
 {
     switch (request.Operation)
     {
     case ServiceOperation::ReadFlash:
-        return ReadFlashToFile(request.Arguments);
+        results.Read.reset();
+        return ReadFlashToFile(request.Arguments, results);
     case ServiceOperation::WriteFlash:
-        return WriteFileToFlash(request.Arguments);
+        results.Write.reset();
+        return WriteFileToFlash(request.Arguments, results);
     case ServiceOperation::CompareFlash:
-        return CompareFlashWithFile(request.Arguments);
+        return CompareFlashWithFile(request.Arguments, results);
     case ServiceOperation::ReadVersion:
         return ReadBootloaderVersion() ? 0 : -1;
     }
@@ -197,7 +216,7 @@ void ReportOptionOfOtherMode(const char* option, const char* itsMode, const char
 
 int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
                    const char* const* argv, OptionWordTest isOptionWord,
-                   OptionWordTest isApplicationOption)
+                   OptionWordTest isApplicationOption, ServiceResults& results)
 {
     if (applicationModeCheck)
     {
@@ -236,7 +255,7 @@ int RunServiceMode(bool applicationModeCheck, bool serviceModeCheck, int argc,
                   request.Option, request.Arguments.NotANumber);
             return -1;
         }
-        const int result = CarryOut(request);
+        const int result = CarryOut(request, results);
         if (result != 0)
             return result;
     }

@@ -1,6 +1,8 @@
 # "/w" against the stand-in's boot loader, whose flash persists in the state file: the write reads
 # the pages it touches, writes only those that differ and reads them back, so a boot loader that
-# takes no page fails it; and a run whose standard output nobody reads goes on to its end.
+# takes no page fails it; the documents of "/w", "/c" and "/r" with /json; and a run whose
+# standard output nobody reads goes on to its end.
+import json
 import signal
 
 import pytest
@@ -59,18 +61,70 @@ def test_only_the_pages_that_differ_are_written_and_read_back(tool):
     assert page_commands(tool) == reads(0, PAGES) + ["w 0x005000", "w 0x005200"] + reads(40, 42)
 
 
-def test_a_boot_loader_that_takes_no_page_fails_the_write_with_the_differences(tool):
-    image = pattern(4096, 9)
-    (tool.dir / "fw4k.bin").write_bytes(image)
-    run = tool.run("/w", "fw4k.bin", "0", config="boot-loader-refuses.ini")
-    differences = [(address, byte) for address, byte in enumerate(image) if byte != 0xFF]
-    errors = "".join(f"Error at 0x{address:06x}: got 0xff expected 0x{byte:02x}.\n"
-                     for address, byte in differences[:10])
-    assert run.output.endswith(
-        "\rReading page: 16 of 16\nDone\n" + errors +
-        "\nReadback data does not match input verification file!"
-        f"\n{len(differences)} bytes contained errors.\n")
-    assert "\rWriting page: 16 of 16\nDone\n" in run.output and run.code == FAILURE
+IMAGE = pattern(4 * PAGE, 7)
+W = ["/w", "image.bin", "0"]
+NOT_ERASED = [i for i, byte in enumerate(IMAGE) if byte != 0xFF]
+
+
+def erased_differences(offset):
+    """The differences that a document lists for the image against erased flash at offset."""
+    return [{"offset": offset + i, "expected": IMAGE[i], "read": 0xFF} for i in NOT_ERASED[:10]]
+
+
+def verdict_text(found, match):
+    """The lines that end a compare (also the write's read-back) as the document tells it."""
+    text = "".join(f"Error at 0x{d['offset']:06x}: got 0x{d['read']:02x} expected "
+                   f"0x{d['expected']:02x}.\n" for d in found["differences"])
+    if found["differing_bytes"] == 0:
+        return text + match
+    return (text + "\nReadback data does not match input verification file!"
+            f"\n{found['differing_bytes']} bytes contained errors.\n")
+
+
+def text_of(document):
+    """What the text run prints, as far as the document says it."""
+    if "read" in document:
+        read = document["read"]
+        return f"\nReading back AVR application ( {read['size']} bytes @ {read['offset']} )...\n"
+    if "compare" in document:
+        compare = document["compare"]
+        return (f"\nVerifying AVR application ( {compare['size']} bytes @ {compare['offset']} )"
+                "...\n" + verdict_text(compare, "\n...done, data matches input file.\n"))
+    write = document["write"]
+    return verdict_text(write, summary(write["pages_written"], write["pages_unchanged"]))
+
+
+# Each run once as text and once with /json from the same flash: the document holds these values
+# and says what the text says, with the same exit code.
+@pytest.mark.parametrize("settings, before, arguments, field, values", [
+    ("", [], W, "write", {"pages_written": 4, "pages_unchanged": 0, "verified": True}),
+    ("", [W], W, "write", {"pages_written": 0, "pages_unchanged": 4, "verified": True}),
+    ("fault = refuse\n", [], W, "write",
+     {"pages_written": 4, "verified": False, "differing_bytes": len(NOT_ERASED),
+      "differences": erased_differences(0)}),
+    ("", [], ["/c", "image.bin", "0x300"], "compare", {
+        "matches": False, "differing_bytes": len(NOT_ERASED),
+        "differences": erased_differences(0x300)}),
+    ("", [W], ["/c", "image.bin", "0"], "compare", {"matches": True, "differences": []}),
+    ("", [W], ["/r", "out.bin", "0x100", "0x300"], "read",
+     {"file": "out.bin", "offset": 0x100, "size": 0x300}),
+], ids=["new image", "same image", "pages refused", "compare erased", "compare written", "read"])
+def test_each_document_says_what_the_text_says(tool, settings, before, arguments, field, values):
+    tool.file("image.bin", IMAGE)
+    config = tool.card(LARGE + settings) + tool.host_section()
+    for earlier in before:
+        assert tool.run(*earlier, config=config).code == 0
+    flash = tool.state.read_bytes() if tool.state.exists() else None
+    text = tool.run(*arguments, config=config)
+    if flash is None:
+        tool.state.unlink()
+    else:
+        tool.state.write_bytes(flash)
+    document = json.loads(tool.run(*arguments, "/json", config=config).output)
+    failed = False in (values.get("verified"), values.get("matches"))
+    assert (document["exit_code"], text.code) == ((-1, FAILURE) if failed else (0, 0))
+    assert {key: document[field][key] for key in values} == values
+    assert text_of(document) in text.output
 
 
 @pytest.mark.skipif(not Tool.signals, reason="signals are sent to the tool only on POSIX systems")

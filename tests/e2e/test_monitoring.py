@@ -96,7 +96,8 @@ def test_version_document_names_the_program_and_the_version(tool, config, argume
     ("", ["/v"], False),
     ("[gen3]\nindex = 0\nfault = silent\n", ["/v"], True),
     ("", ["/sn", "4", "/v"], True),
-    ("", ["/bus", "1"], True),  # /json serves /list, /status and /v only
+    ("boot-loader.ini", ["/w", "missing.bin", "0"], True),
+    ("", ["/bus", "1"], True),  # /json serves /list, /status, /v, /w, /c and /r only
 ])
 def test_failures_give_one_document_with_the_message(tool, config, arguments, libraries):
     text = tool.run(*arguments, config=config, libraries=libraries)
