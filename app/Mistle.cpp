@@ -131,7 +131,9 @@ int RunCommands(int argc, const char* const* argv)
             PrintText("\n/json goes with /list, /status, /v, /w, /c or /r.\n");
             return EndRun(-1);
         }
-        RunReport()["command"] = command;
+        // A mode check answers before any command runs: the document then reports on none.
+        if (options.ListCards || !(options.ApplicationModeCheck || options.ServiceModeCheck))
+            RunReport()["command"] = command;
     }
     if (options.ListCards)
         return EndRun(ListCards());

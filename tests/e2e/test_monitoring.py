@@ -90,6 +90,15 @@ def test_version_document_names_the_program_and_the_version(tool, config, argume
     assert re.search(rf"\n(VN=|Bootloader Version: ){re.escape(version)}\n$", text.output)
 
 
+# A mode check answers before any command runs, also with /json: the document reports on none.
+@pytest.mark.parametrize("config, arguments", [
+    ("boot-loader.ini", ["/sm", "/w", "missing.bin", "0"]), ("", ["/am", "/v"]),
+    ("", ["/sm", "/status"])])
+def test_a_mode_check_answers_instead_of_the_command(tool, config, arguments):
+    text, document = both(tool, *arguments, config=config)
+    assert document["command"] is None and document["exit_code"] == (-1 if text.code else 0)
+
+
 # A run that fails says why in its document, with the line it prints as text.
 @pytest.mark.parametrize("config, arguments, libraries", [
     ("", ["/list"], False),
