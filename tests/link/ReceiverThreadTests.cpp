@@ -266,8 +266,6 @@ const CommandFrame WriteRequest = I2cWriteFrame(0x50, 0, 1, &Written);
 const AnswerCase AnswerCases[] = {
     {"read after an earlier read and a frequency", ReadRequest, ReplyOf(ReplyKind::IR),
      StaleRead, Reply("GF=", {0, 0, 0xE1, 0xF5, 5}) + FreshRead, true, 0x41},
-    {"read begun before its request", ReadRequest, ReplyOf(ReplyKind::IR),
-     StaleRead, Nothing, false, 0},
     {"write acknowledged before its request", WriteRequest, WriteAcknowledgement,
      Acknowledgement, Nothing, false, 0},
     {"write acknowledged after a read", WriteRequest, WriteAcknowledgement,
