@@ -201,7 +201,9 @@ TEST_F(ReceiverThreadWithModelCard, ShutdownWhileAReplyIsInFlightEndsTheReceiver
     Card.CutRepliesShort = true;
     ASSERT_TRUE(FirmwareLink().Request(VersionRequestFrame(), ReplyOf(ReplyKind::VN)));
     // The marker and half of the payload: the receiver now waits for the rest, up to 5 s.
-    ASSERT_TRUE(WaitUntil([&] { return Card.BytesTaken == 3u + 4u; }));
+    for (CStopwatch waiting; Card.BytesTaken != 3u + 4u && waiting.ElapsedSeconds() < 5;)
+        SleepMilliseconds(1);
+    ASSERT_EQ(Card.BytesTaken, 3u + 4u);
 
     CStopwatch stopping;
     Shutdown();
