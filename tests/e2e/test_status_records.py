@@ -7,8 +7,6 @@ import re
 
 import pytest
 
-from conftest import FAILURE
-
 T, F = "   true", "  false"
 CHANNELS = ([f"ADC A{i}" for i in range(1, 8)] + [f"ADC B{i}" for i in range(1, 8)] +
             [f"TMP{i}" for i in range(4)])
