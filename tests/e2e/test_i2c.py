@@ -1,6 +1,10 @@
 # I2C transfers between files and the board's devices, the verify, and the elapsed-time counter,
 # against the stand-in's devices kept in a state file: they start empty in each test and keep what
 # it writes from run to run.
+import struct
+import time
+
+import cardstate
 from conftest import FAILURE, pattern
 
 
@@ -95,8 +99,18 @@ def test_a_read_that_cannot_complete_leaves_no_file(tool):
     assert out.read_bytes() == b"kept"
 
 
+def stamp(serial, second):
+    """The counter's stamp: the serial number's low 16 bits, a 0, then the time in UTC."""
+    t = time.gmtime(second)
+    return struct.pack("<HB5BH", serial & 0xFFFF, 0, t.tm_sec, t.tm_min, t.tm_hour, t.tm_mday,
+                       t.tm_mon, t.tm_year)
+
+
 def test_the_elapsed_time_counter_is_blown_once(tool):
-    first = run(tool, "/blow_etc")
+    started = int(time.time())
+    first = run(tool, "/blow_etc", card="serial = 75537\n")  # 10001 in its low 16 bits
+    stamped = cardstate.read(tool.state)[0].devices[(0, 0x6B)][11:21]
+    assert stamped in [stamp(10001, s) for s in range(started, int(time.time()) + 1)]
     ending = ("\nPerforming final reset" + read_lines(0x6B, 0, 0x30) + write_lines(0x6B, 0) +
               write_lines(0x6B, 0x1D) + write_lines(0x6B, 0x1D) +
               "\n\nETC Counter has been blown!\n\n")

@@ -2,7 +2,6 @@
 
 #include "cards/IMailboxRegister.h"
 #include "link/Mailbox.h"
-#include "platform/Time.h"
 
 #include <gtest/gtest.h>
 
@@ -111,18 +110,5 @@ public:
     // What the microcontroller does with a byte it takes, e.g. queue an answer in Outgoing.
     std::function<void(uint8_t)> OnHostByte;
 };
-
-// Whether the condition came true within the seconds, asked every millisecond.
-inline bool WaitUntil(const std::function<bool()>& condition, double seconds = 5.0)
-{
-    Corvane::Common::CStopwatch waiting;
-    while (!condition())
-    {
-        if (waiting.ElapsedSeconds() > seconds)
-            return false;
-        Corvane::Common::SleepMilliseconds(1);
-    }
-    return true;
-}
 
 } // namespace MistleTest

@@ -54,10 +54,6 @@ const std::string RefusedExtended = "This board does not support SX? (Extended S
 // A refused reply is still read whole and handed on; a code is never found across a payload (the
 // version's last two bytes are "ST" before '='); a reply is handed on with the place of its marker.
 const ReplyCase ReplyCases[] = {
-    {"status", "ST=" + Record32 + "z", false, "0x53 0x54 \nST=\n[record a0..af clock=0]\n0x7a ",
-     "ST@2"},
-    {"extended status", "xSX=" + Record32 + Record32, true,
-     "0x78 0x53 0x58 \nSX=\n[record a0..af clock=1]\n", "SX@3"},
     {"extended refused", "SX=" + Record32 + Record32, false, "0x53 0x58 \n" + RefusedExtended,
      "SX@2"},
     {"unknown code", "QQ=", false, "0x51 0x51 0x3d ", ""},
