@@ -108,11 +108,8 @@ int ReadVersion()
         return -1;
     if (AwaitUnlessInterrupted(VersionWaitMilliseconds))
     {
-        const std::array<uint8_t, 64> payload = FirmwareLink().AnswerPayload();
-        uint16_t numbers[4];
-        for (size_t i = 0; i < 4; ++i)
-            numbers[i] = static_cast<uint16_t>(payload[2 * i] | payload[2 * i + 1] << 8);
-        RunReport()["version"] = VersionDocument(numbers);
+        RunReport()["version"] =
+            VersionDocument(VersionNumbers(FirmwareLink().AnswerPayload().data()).data());
         return 0;
     }
     if (IsInterrupted())

@@ -150,7 +150,7 @@ Choice ChooseSlot(const FirstPassOptions& options)
 }
 
 // The card a run works with, as "/list" names it.
-void ReportCard(CardSlot slot)
+void ReportCard(CardSlot slot, int modelNumber)
 {
     nlohmann::ordered_json card;
     card["slot"] = slot;
@@ -158,7 +158,7 @@ void ReportCard(CardSlot slot)
     card["serial_number"] = GetSlotSerialNumber(slot);
     const char* model = GetSlotModelName(slot);
     card["model_name"] = model ? model : "";
-    card["model_number"] = SlotModel(slot);
+    card["model_number"] = modelNumber;
     RunReport()["card"] = card;
 }
 
@@ -172,10 +172,12 @@ std::optional<int> SelectAndOpenCard(const FirstPassOptions& options)
     const Choice choice = ChooseSlot(options);
     if (choice.ExitCode)
         return choice.ExitCode;
-    if (!IsGen3Slot(choice.Slot) || SlotModel(choice.Slot) <= LastGen2Model)
+    // The model number is asked of the library once: the question makes a card object of its own.
+    const int modelNumber = IsGen3Slot(choice.Slot) ? SlotModel(choice.Slot) : 0;
+    if (modelNumber <= LastGen2Model)
         return Fail("\nError! Selected card appears to be a Gen 2 FPGA card (not supported.)\n");
 
-    ReportCard(choice.Slot);
+    ReportCard(choice.Slot, modelNumber);
     if (const std::optional<int> refused = TakeCard(choice.Slot))
         return refused;
     CurrentCard.reset(new (std::nothrow) CTVX3Card(LibraryIndexOfSlot(choice.Slot), CardForUse{}));

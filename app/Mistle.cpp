@@ -102,15 +102,16 @@ const char* JsonCommand(const FirstPassOptions& options, int argc, const char* c
         return "list";
     if (options.ReadStatus)
         return "status";
-    const struct
+    struct CommandWord
     {
-        const char* Word;
+        const char* Name;
         const char* Command;
-    } commands[] = {{"/v", "version"}, {"/w", "write"}, {"/c", "compare"}, {"/r", "read"}};
+    };
+    static const CommandWord commands[] = {
+        {"/v", "version"}, {"/w", "write"}, {"/c", "compare"}, {"/r", "read"}};
     for (int i = 1; i < argc; ++i)
-        for (const auto& command : commands)
-            if (IsWord(argv[i], command.Word))
-                return command.Command;
+        if (const CommandWord* command = FindOption(argv[i], commands))
+            return command->Command;
     return nullptr;
 }
 

@@ -156,12 +156,18 @@ void CReplyParser::ActOnReply()
     }
 }
 
+std::array<uint16_t, 4> VersionNumbers(const uint8_t* payload)
+{
+    std::array<uint16_t, 4> numbers{};
+    for (size_t i = 0; i < numbers.size(); ++i)
+        numbers[i] = static_cast<uint16_t>(Word16(payload + 2 * i));
+    return numbers;
+}
+
 void CReplyParser::PrintVersion()
 {
-    const uint8_t* v = ReplyBuffer.data();
-    PrintTo(Output, "\nVN=%hu.%hu.%hu.%hu\n", static_cast<unsigned short>(Word16(v)),
-            static_cast<unsigned short>(Word16(v + 2)), static_cast<unsigned short>(Word16(v + 4)),
-            static_cast<unsigned short>(Word16(v + 6)));
+    const std::array<uint16_t, 4> v = VersionNumbers(ReplyBuffer.data());
+    PrintTo(Output, "\nVN=%hu.%hu.%hu.%hu\n", v[0], v[1], v[2], v[3]);
 }
 
 void CReplyParser::PrintI2cData()

@@ -56,6 +56,9 @@ protected:
     virtual ~IReplySink() = default;
 };
 
+// The four numbers of a version, as the payload of a VN= reply holds them (little-endian).
+std::array<uint16_t, 4> VersionNumbers(const uint8_t* payload);
+
 // Takes the bytes of the firmware one by one: outside a reply it looks for a two-letter code and
 // its marker, printing every other byte in hex; inside a reply it collects the fixed payload and,
 // once it is complete, prints the reply and hands it to the sink.

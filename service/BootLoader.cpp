@@ -224,10 +224,10 @@ bool ReadBootloaderVersion()
         return false;
     }
     for (size_t i = 0; i < 4; ++i)
-        LastVersionNumbers[i] = static_cast<uint16_t>(LittleEndian16(version + 2 * i));
+        LastVersionNumbers[i] = LittleEndian16(version + 2 * i);
     VersionRead = true;
-    Print("\nBootloader Version: %u.%u.%u.%u\n", LittleEndian16(version),
-          LittleEndian16(version + 2), LittleEndian16(version + 4), LittleEndian16(version + 6));
+    Print("\nBootloader Version: %u.%u.%u.%u\n", LastVersionNumbers[0], LastVersionNumbers[1],
+          LastVersionNumbers[2], LastVersionNumbers[3]);
     return true;
 }
 
